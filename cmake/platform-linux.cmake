@@ -1,0 +1,13 @@
+# Linux build of the module (used by the native tests): corvel.xso64.
+# The version script leaves exactly the three host-facing symbols exported; the C++ runtime is
+# linked statically and hidden so that the module needs only libc at run time.
+set_target_properties(corvel PROPERTIES SUFFIX ".xso64")
+target_link_options(corvel PRIVATE
+  -Wl,--version-script=${CMAKE_CURRENT_SOURCE_DIR}/cmake/corvel.map
+  -Wl,--no-undefined
+  -Wl,--exclude-libs,ALL)
+if(NOT CORVEL_SANITIZE)
+  # The sanitizer runtimes must come from the host process; static libstdc++ would clash with them.
+  target_link_options(corvel PRIVATE -static-libstdc++ -static-libgcc)
+endif()
+set_property(TARGET corvel APPEND PROPERTY LINK_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/cmake/corvel.map)

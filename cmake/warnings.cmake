@@ -1,0 +1,20 @@
+# Warnings for every target of the project; CI turns them into errors (CORVEL_WERROR).
+function(corvel_enable_warnings target)
+  if(MSVC)
+    target_compile_options(${target} PRIVATE /W4)
+    if(CORVEL_WERROR)
+      target_compile_options(${target} PRIVATE /WX)
+    endif()
+  else()
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wconversion
+      -Wno-sign-conversion -Wnon-virtual-dtor -Woverloaded-virtual)
+    if(CORVEL_WERROR)
+      target_compile_options(${target} PRIVATE -Werror)
+    endif()
+  endif()
+endfunction()
+
+if(CORVEL_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
