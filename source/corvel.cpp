@@ -1,0 +1,308 @@
+// corvel.cpp - the Corvel command, its dialog and the settings record's persistence.
+#include "corvel.h"
+
+#include <cstddef>
+
+#include "c4d_bitmap.h"
+#include "c4d_document.h"
+#include "c4d_file.h"
+#include "c4d_general.h"
+#include "c4d_memory.h"
+#include "c4d_resource.h"
+#include "maxon_glue.h"
+
+CORVEL_PLUGIN_TRANSLATION_UNIT("corvel")
+
+namespace {
+
+// --- the dialog's fixed content ------------------------------------------------------------------
+
+// Menu entries of the dialog's menu bar.
+constexpr Int32 MENU_RESET_SETTINGS = 5050;
+constexpr Int32 MENU_SAVE_SETTINGS = 5055;
+constexpr Int32 MENU_ABOUT = 5100;
+constexpr Int32 MENU_HELP_FILE = 5110;
+// The host's own command offered in the File menu; the host supplies its text.
+constexpr Int32 HOST_COMMAND_12097 = 12097;
+
+// Combo-box entries: the entry id is the value the record stores.
+struct ComboEntry {
+    Int32 id;
+    const char* text;
+};
+
+struct ComboBox {
+    Int32 gadget;
+    const ComboEntry* entries;
+    std::size_t count;
+};
+
+constexpr ComboEntry kAntialiasingEntries[] = {{6000, "None"}, {6001, "Geometry"}, {6002, "Best"}};
+constexpr ComboEntry kAaFilterEntries[] = {{6010, "Still"}, {6011, "Animation"}};
+constexpr ComboEntry kFrameRangeEntries[] = {{6020, "Current frame"}, {6021, "Preview range"}, {6023, "All"}};
+constexpr ComboEntry kOutputEntries[] = {{6030, "Editor"}, {6031, "Picture Viewer"}};
+constexpr ComboEntry kResolutionEntries[] = {{6041, "1:1"}, {6042, "1:2"}, {6043, "1:3"},
+                                             {6044, "1:4"}, {6048, "1:8"}, {6056, "1:16"}};
+constexpr ComboEntry kQualityEntries[] = {{6070, "Low - no filter"}, {6073, "Low"}, {6075, "No change"}};
+
+template <std::size_t N>
+constexpr ComboBox Combo(Int32 gadget, const ComboEntry (&entries)[N]) {
+    return ComboBox{gadget, entries, N};
+}
+
+// In the order the boxes are filled. The quality box is shown but nothing reads its choice; the
+// macOS build leaves it empty.
+constexpr ComboBox kComboBoxes[] = {
+    Combo(IDC_ANTIALIASING, kAntialiasingEntries),
+    Combo(IDC_AAFILTER, kAaFilterEntries),
+    Combo(IDC_FRAMERANGE, kFrameRangeEntries),
+    Combo(IDC_OUTPUT, kOutputEntries),
+    Combo(IDC_RESOLUTION, kResolutionEntries),
+#if !defined(__APPLE__)
+    Combo(IDC_QUALITY, kQualityEntries),
+#endif
+};
+
+// Output value that renders into the editor view (no resolution or Picture Viewer options).
+constexpr Int32 OUTPUT_EDITOR = 6030;
+// Antialiasing value that makes the filter choice meaningless.
+constexpr Int32 ANTIALIASING_NONE = 6000;
+
+// Gadgets on which the enabled state of others depends.
+constexpr Int32 kEnablingGadgets[] = {IDC_ANTIALIASING, IDC_OUTPUT, IDC_SET_PARAM7004,
+                                      IDC_KEEP_PARAMS6017, IDC_KEEP_PARAM6019, IDC_KEEP_EFFECTS};
+
+// The effect switches that the master switch keepEffects enables.
+constexpr Int32 kEffectGadgets[] = {IDC_KEEP_EFFECT1021096, IDC_KEEP_EFFECT300001045,
+                                    IDC_KEEP_EFFECT1000970, IDC_KEEP_EFFECT1001400,
+                                    IDC_KEEP_EFFECTS1001401, IDC_KEEP_EFFECT1017325,
+                                    IDC_KEEP_EFFECTS1001010, IDC_KEEP_EFFECT1001049};
+
+constexpr const char* kAboutText =
+    "Corvel v1.2\n"
+    "November 1st 2021\n"
+    "\n"
+    "Written by Tarnwick Software\n"
+    "The latest version is at www.tarnwicksoftware.com";
+
+bool IsEnablingGadget(Int32 gadget) {
+    for (Int32 g : kEnablingGadgets)
+        if (g == gadget)
+            return true;
+    return false;
+}
+
+// --- walking the settings table ------------------------------------------------------------------
+
+void SetFieldDefault(CorvelSettings& s, const SettingsField& f) {
+    if (f.kind == SettingsField::Kind::Integer)
+        s.*f.int32Member = f.int32Default;
+    else
+        s.*f.boolMember = f.boolDefault;
+}
+
+void LoadField(CorvelSettings& s, const SettingsField& f, const BaseContainer& stored) {
+    if (f.kind == SettingsField::Kind::Integer)
+        s.*f.int32Member = stored.GetInt32(f.key, f.int32Default);
+    else
+        s.*f.boolMember = stored.GetBool(f.key, f.boolDefault);
+}
+
+Bool StoreField(const CorvelSettings& s, const SettingsField& f, BaseContainer& bc) {
+    if (f.kind == SettingsField::Kind::Integer)
+        return bc.SetInt32(f.key, s.*f.int32Member);
+    return bc.SetBool(f.key, s.*f.boolMember);
+}
+
+// A failed read (no window, unknown gadget) leaves the field as it was.
+void ReadField(CorvelSettings& s, const SettingsField& f, const GeDialog& dlg) {
+    if (f.kind == SettingsField::Kind::Integer)
+        dlg.GetInt32(f.gadget, s.*f.int32Member);
+    else
+        dlg.GetBool(f.gadget, s.*f.boolMember);
+}
+
+void WriteField(const CorvelSettings& s, const SettingsField& f, GeDialog& dlg) {
+    if (f.kind == SettingsField::Kind::Integer)
+        dlg.SetInt32(f.gadget, s.*f.int32Member);
+    else
+        dlg.SetBool(f.gadget, s.*f.boolMember);
+}
+
+} // namespace
+
+const SettingsField* FindSettingByGadget(Int32 gadget) {
+    for (const SettingsField& f : kSettingsFields)
+        if (f.gadget == gadget)
+            return &f;
+    return nullptr;
+}
+
+// --- CorvelDialog: the settings record -------------------------------------------------------------
+
+CorvelDialog::CorvelDialog() : settings{}, switchedOff{} {
+    if (!LoadSettings())
+        SetDefaults();
+}
+
+Bool CorvelDialog::LoadSettings() {
+    const std::optional<BaseContainer> stored = GetWorldPluginData(CORVEL_PLUGIN_ID);
+    if (!stored) {
+        GePrint("Failed to load the Corvel settings.");
+        return false;
+    }
+    for (const SettingsField& f : kSettingsFields)
+        LoadField(settings, f, *stored);
+    return true;
+}
+
+Bool CorvelDialog::SaveSettings() {
+    ReadGadgets();
+    BaseContainer bc;
+    // A container that lacks a key would later load that field's default: storing it would
+    // silently lose a choice, so an incomplete container counts as a refused save.
+    Bool complete = bc.IsValid();
+    for (const SettingsField& f : kSettingsFields)
+        complete = StoreField(settings, f, bc) && complete;
+    if (!complete || !SetWorldPluginData(CORVEL_PLUGIN_ID, bc, false)) {
+        MessageDialog(GEMB_OK_WARNING, "Corvel: failed to save the plugin preferences correctly.");
+        return false;
+    }
+    return true;
+}
+
+void CorvelDialog::SetDefaults() {
+    for (const SettingsField& f : kSettingsFields)
+        SetFieldDefault(settings, f);
+}
+
+void CorvelDialog::ReadGadgets() {
+    for (const SettingsField& f : kSettingsFields)
+        ReadField(settings, f, *this);
+}
+
+void CorvelDialog::WriteGadgets() {
+    for (const SettingsField& f : kSettingsFields)
+        WriteField(settings, f, *this);
+}
+
+// --- CorvelDialog: the window ----------------------------------------------------------------------
+
+void CorvelDialog::UpdateEnabling() {
+    const Bool editor = settings.output == OUTPUT_EDITOR;
+    Enable(IDC_AAFILTER, settings.antialiasing != ANTIALIASING_NONE);
+    Enable(IDC_FORCE_PARAM6020, settings.keepParams6017);
+    // Rendering into the editor view has no resolution fraction and no Picture Viewer option.
+    Enable(IDC_RESOLUTION, !editor);
+    Enable(IDC_SET_PARAM7004, !editor);
+    Enable(IDC_PRESS_BUTTON28501, !editor && settings.setParam7004);
+    Enable(IDC_FORCE_PARAM6021, settings.keepParam6019);
+    for (Int32 gadget : kEffectGadgets)
+        Enable(gadget, settings.keepEffects);
+}
+
+Bool CorvelDialog::CreateLayout() {
+    GeDialog::CreateLayout();
+
+    // A resource of the window's own, released when the layout is built.
+    const Filename pluginFolder = GeGetPluginPath();
+    GeResource dialogResource;
+    dialogResource.Init(pluginFolder);
+    GePrint(pluginFolder.GetString());
+    const Bool ok = LoadDialogResource(DLG_CORVEL, &dialogResource, 0);
+
+    for (const ComboBox& box : kComboBoxes) {
+        FreeChildren(box.gadget);
+        for (std::size_t i = 0; i < box.count; ++i)
+            AddChild(box.gadget, box.entries[i].id, box.entries[i].text);
+    }
+
+    MenuFlushAll();
+    MenuSubBegin("File");
+    MenuAddString(MENU_SAVE_SETTINGS, "Save Settings");
+    MenuAddString(MENU_RESET_SETTINGS, "Reset settings");
+    MenuAddSeparator();
+    MenuAddCommand(HOST_COMMAND_12097);
+    MenuSubEnd();
+    MenuSubBegin("Help");
+    MenuAddString(MENU_ABOUT, "About Corvel...");
+    MenuAddString(MENU_HELP_FILE, "Show Help File (.PDF)...");
+    MenuSubEnd();
+    MenuFinished();
+
+    if (!ok)
+        GePrint("Corvel: could not load the resource file.");
+    return ok;
+}
+
+Bool CorvelDialog::InitValues() {
+    if (!GeDialog::InitValues())
+        return false;
+    WriteGadgets();
+    UpdateEnabling();
+    return true;
+}
+
+Bool CorvelDialog::Command(Int32 id, const BaseContainer& /*msg*/) {
+    if (!GetActiveDocument())
+        return false;
+
+    if (const SettingsField* field = FindSettingByGadget(id)) {
+        ReadField(settings, *field, *this);
+        if (IsEnablingGadget(id))
+            UpdateEnabling();
+        return true;
+    }
+
+    switch (id) {
+    case IDC_CLOSE:
+        Close();
+        break;
+    case MENU_SAVE_SETTINGS:
+        SaveSettings();
+        break;
+    case MENU_RESET_SETTINGS:
+        if (!LoadSettings())
+            SetDefaults();
+        WriteGadgets();
+        UpdateEnabling();
+        break;
+    case MENU_ABOUT:
+        ShowAbout();
+        break;
+    case MENU_HELP_FILE:
+        ShowHelpFile();
+        break;
+    default:
+        // The render button and the quality box are handled elsewhere or not at all.
+        break;
+    }
+    return true;
+}
+
+Bool CorvelDialog::AskClose() { return false; }
+
+void CorvelDialog::ShowAbout() { MessageDialog(GEMB_OK_WARNING, kAboutText); }
+
+void CorvelDialog::ShowHelpFile() {
+    // A missing manual is not reported: the host's file opener has nothing to show either.
+    GeExecuteFile(GeGetPluginPath() + String("Corvel.pdf"));
+}
+
+// --- Corvel: the command -----------------------------------------------------------------------------
+
+Bool Corvel::Execute(BaseDocument, GeDialog*) {
+    return dialog.Open(DLG_TYPE_ASYNC, CORVEL_PLUGIN_ID, -1, -1, 0, 0, 0, 0);
+}
+
+Int32 Corvel::GetState(BaseDocument, GeDialog*) { return CMD_ENABLED; }
+
+Bool Corvel::RestoreLayout(void* secret) { return dialog.RestoreLayout(CORVEL_PLUGIN_ID, 0, secret); }
+
+Bool RegisterCorvel() {
+    // The host frees the command object through its registration; it must sit at the start of
+    // its allocation, which holds while CommandData is Corvel's only base.
+    AutoBitmap icon("corvel.tif", 1.0);
+    return RegisterCommandPlugin(CORVEL_PLUGIN_ID, GeLoadString(IDS_CORVEL_NAME), 0, icon,
+                                 GeLoadString(IDS_CORVEL_HELP), NewObjClear<Corvel>());
+}
