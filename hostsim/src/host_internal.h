@@ -1,0 +1,90 @@
+// host_internal.h - the stand-in host's registries of module-owned objects, shared by host.cpp
+// (lifecycle, binding, accounting) and abi_tables.cpp (the operations behind the ABI tables).
+#ifndef CORVEL_HOSTSIM_HOST_INTERNAL_H
+#define CORVEL_HOSTSIM_HOST_INTERNAL_H
+
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "hostsim/host.h"
+
+namespace hostsim {
+
+// The object behind C4D_Filename.impl.
+struct FilenameImpl {
+    std::string path;
+};
+
+struct Host::Internal {
+    explicit Internal(Host& h) : host(h) {}
+    Host& host;
+
+    struct HeapBlock {
+        uint64_t serial = 0;
+        int64_t size = 0;
+        std::string note;
+    };
+    std::map<void*, HeapBlock> heap;
+    std::map<const HostString*, uint64_t> strings;
+    std::map<const Container*, std::pair<uint64_t, std::unique_ptr<Container>>> containers;
+    std::map<const Bitmap*, std::pair<uint64_t, std::unique_ptr<Bitmap>>> bitmaps;
+    std::map<const FilenameImpl*, std::pair<uint64_t, std::unique_ptr<FilenameImpl>>> filenames;
+    std::map<const DialogWindow*, std::pair<uint64_t, std::unique_ptr<DialogWindow>>> windows;
+    std::map<const Resource*, std::pair<uint64_t, std::unique_ptr<Resource>>> resources;
+
+    FilenameImpl moduleFile;                     // behind the C4D_Filename handed to action 1
+    std::set<const Container*> inFlight;         // host containers lent to the module for a call
+    DialogWindow* lastOpened = nullptr;
+
+    // Counts an allocation of `kind` and decides whether it fails (injected). Answers the serial
+    // number of the allocation, or 0 when it fails.
+    uint64_t Allocate(AllocKind kind);
+
+    // Registry look-ups; each reports a violation (naming `op`) when the object is unknown.
+    bool KnownString(C4D_HString s, const char* op);
+    bool KnownContainer(const Container* bc, const char* op, bool mutableAccess);
+    bool KnownBitmap(const Bitmap* bmp, const char* op);
+    bool KnownWindow(const DialogWindow* w, const char* op);
+    bool KnownResource(const Resource* res, const char* op);
+    bool KnownListObject(const ListObject* obj, const char* op);
+    bool KnownDocument(const Document* doc, const char* op);
+    // The path of a file name ("" for null or empty); a violation when impl is unknown.
+    std::string PathOf(const C4D_Filename* fn, const char* op);
+    // Stores `path` in `fn` (a module-side file name): answers false (fn empty) on failure.
+    bool StorePath(C4D_Filename* fn, const std::string& path, const char* op);
+
+    // A host string handed to the module (counted as a String allocation); null when it fails.
+    C4D_HString NewString(const std::string& text);
+    std::string Text(C4D_HString s, const char* op);
+
+    void FreeAll(); // at host destruction: drop whatever the module left behind
+};
+
+namespace abi {
+extern const MaxonSystemInterface kSystem;
+extern const MaxonStringInterface kString;
+extern const MaxonHostObject kHostObject;
+int32_t Resolver(void* work, const MaxonEntity* declaration, void** slot);
+extern const C4D_GeneralTable kGeneral;
+extern const C4D_ContainerTable kContainer;
+extern const C4D_BitmapTable kBitmap;
+extern const C4D_FileTable kFile;
+extern const C4D_DialogTable kDialog;
+extern const C4D_ResourceTable kResource;
+extern const C4D_ListTable kList;
+extern const C4D_SceneTable kScene;
+extern const C4D_DocumentTable kDocument;
+} // namespace abi
+
+// Path separator of the platform's file names.
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
+} // namespace hostsim
+
+#endif // CORVEL_HOSTSIM_HOST_INTERNAL_H
