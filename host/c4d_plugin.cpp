@@ -64,8 +64,10 @@ Bool RegisterCommandPlugin(Int32 id, const String& str, Int32 info, BaseBitmap* 
     if (!dat)
         return false;
     const C4D_GeneralTable* general = c4d_link::General();
-    if (!general)
+    if (!general) {
+        DestroyCommand(dat);
         return false;
+    }
 
     C4D_CommandPluginRecord record;
     std::memset(&record, 0, sizeof record);
@@ -84,6 +86,11 @@ Bool RegisterCommandPlugin(Int32 id, const String& str, Int32 info, BaseBitmap* 
     record.Message = &MessageEntry;
     record.ExecuteOptionID = &ExecuteOptionIDEntry;
 
-    return general->RegisterPlugin(API_VERSION, PLUGINTYPE_COMMAND, id, str.Get(), &record,
-                                   static_cast<Int32>(sizeof record));
+    const Bool accepted = general->RegisterPlugin(API_VERSION, PLUGINTYPE_COMMAND, id, str.Get(),
+                                                  &record, static_cast<Int32>(sizeof record));
+    // A refused object is still ours: the host never calls its destroy entry, so without this it
+    // would stay on the host's heap (with its window) for the rest of the session.
+    if (!accepted)
+        DestroyCommand(dat);
+    return accepted;
 }

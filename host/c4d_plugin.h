@@ -48,10 +48,10 @@ public:
     virtual Bool Message(Int32 type, void* data);
 };
 
-// Registers `dat` as command `id`. A null `dat` answers false without asking the host (the
-// registration of a command that could not be made fails). Otherwise answers the host's answer;
-// from a successful registration on the host owns `dat` and destroys it. `icon` and the strings
-// are only borrowed for the call.
+// Registers `dat` (made with NewObjClear) as command `id`. A null `dat` answers false without
+// asking the host (the registration of a command that could not be made fails). Otherwise answers
+// the host's answer: on true the host owns `dat` from then on and destroys it; on false `dat` has
+// been destroyed and freed here. `icon` and the strings are only borrowed for the call.
 Bool RegisterCommandPlugin(Int32 id, const String& str, Int32 info, BaseBitmap* icon,
                            const String& help, CommandData* dat);
 
