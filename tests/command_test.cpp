@@ -1,0 +1,199 @@
+// The Corvel command as the host sees it: registration with name, help text and icon, the
+// failures that must still leave a sound module behind, the command's answers, and its dialog.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "hostsim/host.h"
+#include "module_copy.h"
+
+namespace {
+
+using corvel_test::ModuleCopy;
+using corvel_test::ModuleCopyOptions;
+
+constexpr int32_t kPluginId = 1027069;
+constexpr const char* kLoaded = "Tarnwick Software: Corvel successfully loaded.";
+constexpr const char* kFailedToRegister = "Tarnwick Software: Failed to register Corvel";
+constexpr const char* kNoSettings = "Failed to load the Corvel settings.";
+
+// A host with a private copy of the module, loaded and bound; the test drives start-up itself.
+class CommandTest : public ::testing::Test {
+protected:
+    void Load(const ModuleCopyOptions& options = {}, hostsim::HostOptions hostOptions = {}) {
+        copy_ = std::make_unique<ModuleCopy>(options);
+        host_ = std::make_unique<hostsim::Host>(hostOptions);
+        ASSERT_TRUE(host_->Load(copy_->Module())) << host_->LastError();
+    }
+
+    void ExpectCleanShutdown() {
+        const std::vector<hostsim::LiveObject> leaks = host_->Shutdown();
+        for (const hostsim::LiveObject& leak : leaks)
+            ADD_FAILURE() << "left on the host: " << hostsim::AllocKindName(leak.kind) << " " << leak.what;
+        EXPECT_TRUE(host_->Violations().empty()) << host_->Violations().front();
+    }
+
+    std::unique_ptr<ModuleCopy> copy_;
+    std::unique_ptr<hostsim::Host> host_;
+};
+
+TEST_F(CommandTest, RegistersNameHelpAndIconFromTheResourceFolder) {
+    Load();
+    const auto answers = host_->Startup();
+    EXPECT_EQ(answers.init, 1);
+    EXPECT_EQ(answers.message, 1);
+    EXPECT_EQ(answers.start, 1);
+
+    ASSERT_EQ(host_->Commands().size(), 1u);
+    const hostsim::RegisteredCommand* cmd = host_->FindCommand(kPluginId);
+    ASSERT_NE(cmd, nullptr);
+    EXPECT_EQ(cmd->name, "Corvel");
+    EXPECT_FALSE(cmd->help.empty());
+    EXPECT_NE(cmd->help, hostsim::kDefaultString);
+    EXPECT_EQ(cmd->info, 0);
+    EXPECT_EQ(cmd->sdkVersion, 2023000);
+    EXPECT_EQ(cmd->recordSize, static_cast<int32_t>(sizeof(C4D_CommandPluginRecord)));
+    ASSERT_TRUE(cmd->hasIcon);
+    EXPECT_EQ(cmd->iconWidth, 32);
+    EXPECT_EQ(cmd->iconHeight, 32);
+    ASSERT_EQ(cmd->iconFloatData.count(C4D_BITMAPDATA_GUIPIXELRATIO), 1u);
+    EXPECT_EQ(cmd->iconFloatData.at(C4D_BITMAPDATA_GUIPIXELRATIO), 1.0);
+
+    // A first run has no stored settings: one line for that, then the start-up lines.
+    EXPECT_EQ(host_->Console(), (std::vector<std::string>{kNoSettings, kLoaded, " "}));
+    ExpectCleanShutdown();
+}
+
+TEST_F(CommandTest, RegistersWithoutIconWhenTheIconFileIsMissing) {
+    Load({/*withResources=*/true, /*withIcon=*/false});
+    EXPECT_EQ(host_->Startup().start, 1);
+    const hostsim::RegisteredCommand* cmd = host_->FindCommand(kPluginId);
+    ASSERT_NE(cmd, nullptr);
+    EXPECT_FALSE(cmd->hasIcon);
+    EXPECT_EQ(cmd->name, "Corvel");
+    EXPECT_EQ(host_->Console(), (std::vector<std::string>{kNoSettings, kLoaded, " "}));
+    ExpectCleanShutdown();
+}
+
+TEST_F(CommandTest, RegistersUnderDefaultStringsWhenTheResourceIsMissing) {
+    Load({/*withResources=*/false});
+    const auto answers = host_->Startup();
+    EXPECT_EQ(answers.message, -1);
+    EXPECT_EQ(answers.start, 1);
+    const hostsim::RegisteredCommand* cmd = host_->FindCommand(kPluginId);
+    ASSERT_NE(cmd, nullptr);
+    EXPECT_EQ(cmd->name, hostsim::kDefaultString);
+    EXPECT_EQ(cmd->help, hostsim::kDefaultString);
+    EXPECT_FALSE(cmd->hasIcon);
+    ExpectCleanShutdown();
+}
+
+// Whether the host refuses the command or the module has no memory for it, start-up reports the
+// failure, answers 0, and nothing of the command stays behind on the host.
+TEST_F(CommandTest, RefusedRegistrationIsReportedAndLeavesNothingBehind) {
+    Load();
+    host_->RefuseRegistrations(1);
+    EXPECT_EQ(host_->Startup().start, 0);
+    EXPECT_EQ(host_->RegistrationAttempts(), 1);
+    EXPECT_TRUE(host_->Commands().empty());
+    ASSERT_GE(host_->Console().size(), 2u);
+    EXPECT_EQ(host_->Console()[host_->Console().size() - 2], kFailedToRegister);
+    EXPECT_EQ(host_->Console().back(), " ");
+    ExpectCleanShutdown();
+}
+
+TEST_F(CommandTest, CommandObjectWithoutMemoryFailsWithoutAskingTheHost) {
+    Load();
+    ASSERT_EQ(host_->InitSys(), 1);
+    ASSERT_EQ(host_->PluginMessage(1), 1);
+    host_->FailAllocation(hostsim::AllocKind::Heap, 1); // the command object
+    host_->ClearConsole();
+    EXPECT_EQ(host_->Start(), 0);
+    EXPECT_EQ(host_->RegistrationAttempts(), 0);
+    EXPECT_EQ(host_->Console(), (std::vector<std::string>{kFailedToRegister, " "}));
+    ExpectCleanShutdown();
+}
+
+TEST_F(CommandTest, StateAndBaseBehaviours) {
+    Load();
+    host_->Startup();
+    EXPECT_EQ(host_->CommandState(kPluginId), 0x40000000);
+    host_->SetActiveDocument(nullptr);
+    EXPECT_EQ(host_->CommandState(kPluginId), 0x40000000);
+
+    hostsim::Container submenu;
+    EXPECT_FALSE(host_->CommandExecuteSubID(kPluginId, 1));
+    EXPECT_FALSE(host_->CommandExecuteOptionID(kPluginId, 1));
+    EXPECT_FALSE(host_->CommandGetSubContainer(kPluginId, &submenu));
+    EXPECT_TRUE(submenu.entries.empty());
+    EXPECT_EQ(host_->CommandScriptName(kPluginId), "");
+    EXPECT_TRUE(host_->CommandMessage(kPluginId, 1, nullptr));
+    ExpectCleanShutdown();
+}
+
+// There is one dialog per module: every run of the command opens the same window, which keeps
+// its object (and settings) between openings, and each opening builds the layout afresh.
+TEST_F(CommandTest, ExecuteOpensTheSameNonModalDialogEachTime) {
+    Load();
+    host_->Startup();
+    ASSERT_EQ(host_->Windows().size(), 1u);
+    hostsim::DialogWindow* window = host_->Windows().front();
+    host_->ClearConsole();
+
+    ASSERT_TRUE(host_->ExecuteCommand(kPluginId));
+    EXPECT_TRUE(window->open);
+    EXPECT_EQ(window->openType, C4D_DLG_TYPE_ASYNC);
+    EXPECT_EQ(window->pluginId, kPluginId);
+    EXPECT_EQ(window->subId, 0);
+    EXPECT_EQ(window->dialogId, 10001);
+    ASSERT_TRUE(host_->UserClose(window));
+    EXPECT_FALSE(window->open);
+
+    ASSERT_TRUE(host_->ExecuteCommand(kPluginId));
+    EXPECT_EQ(host_->Windows().size(), 1u);
+    EXPECT_EQ(host_->Windows().front(), window);
+    EXPECT_EQ(window->openCount, 2);
+    // The plug-in folder is printed each time the layout is built.
+    EXPECT_EQ(host_->Console().size(), 2u);
+    ExpectCleanShutdown();
+}
+
+TEST_F(CommandTest, RestoreLayoutReopensTheDialogWithTheHostsLayout) {
+    Load();
+    host_->Startup();
+    int layout = 0;
+    ASSERT_TRUE(host_->RestoreCommandLayout(kPluginId, &layout));
+    hostsim::DialogWindow* window = host_->ActiveWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->pluginId, kPluginId);
+    EXPECT_EQ(window->layoutData, &layout);
+    ExpectCleanShutdown();
+}
+
+// A dialog whose description can't be loaded must not open as an empty window; trying again
+// builds the layout again (and reports again) rather than showing what failed the first time.
+TEST_F(CommandTest, MissingDialogDescriptionFailsEveryOpening) {
+    Load({/*withResources=*/true, /*withIcon=*/true, /*withDialog=*/false});
+    host_->Startup();
+    host_->ClearConsole();
+    EXPECT_FALSE(host_->ExecuteCommand(kPluginId));
+    EXPECT_FALSE(host_->ExecuteCommand(kPluginId));
+    int reports = 0;
+    for (const std::string& line : host_->Console())
+        reports += line == "Corvel: could not load the resource file." ? 1 : 0;
+    EXPECT_EQ(reports, 2);
+    EXPECT_EQ(host_->Console().size(), 4u); // plug-in folder, then the report, per attempt
+    ExpectCleanShutdown();
+}
+
+TEST_F(CommandTest, ShutdownDestroysTheCommandThroughItsRegistration) {
+    Load();
+    host_->Startup();
+    ASSERT_TRUE(host_->ExecuteCommand(kPluginId)); // an open window is given back too
+    ExpectCleanShutdown();
+    ASSERT_EQ(host_->Commands().size(), 1u);
+    EXPECT_TRUE(host_->Commands().front().destroyed);
+}
+
+} // namespace
