@@ -1,0 +1,272 @@
+// The module file as the operating system and the host see it before anything runs: which symbols
+// it exports, which libraries it needs, and how its registration record starts. Checked on the
+// built file itself with the stand-in host's binary reader, for the module under test (Linux
+// natively, Windows under Wine) and for the macOS module, which nothing here can run.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "hostsim/binary_inspect.h"
+
+#ifndef CORVEL_MODULE_PATH
+#error "CORVEL_MODULE_PATH must name the built module file"
+#endif
+
+namespace {
+
+using hostsim::BinaryFormat;
+using hostsim::BinaryImage;
+using hostsim::BinaryKind;
+
+const std::vector<std::string> kHostExports = {"c4d_main", "g_CpuYieldDelegate", "g_maxon"};
+constexpr int64_t kVersionStamp = 2022901;
+// A text only the quality combo box (10010) uses; the macOS build leaves that box empty.
+constexpr const char* kQualityOnlyText = "Low - no filter";
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+int64_t ReadInt64(const std::vector<uint8_t>& bytes, size_t offset) {
+    uint64_t value = 0;
+    for (size_t i = 0; i < 8; ++i)
+        value |= static_cast<uint64_t>(bytes[offset + i]) << (8 * i);
+    return static_cast<int64_t>(value);
+}
+
+const BinaryImage& LoadOnce(std::optional<BinaryImage>& slot, const std::string& path) {
+    if (!slot) {
+        std::string error;
+        slot = BinaryImage::Load(path, &error);
+        if (!slot)
+            throw std::runtime_error(error);
+    }
+    return *slot;
+}
+
+const BinaryImage& ModuleUnderTest() {
+    static std::optional<BinaryImage> image;
+    return LoadOnce(image, CORVEL_MODULE_PATH);
+}
+
+// ------------------------------------------------------------------------------------------------
+// The module this suite loads (corvel.xso64 natively, corvel.xdl64 under Wine)
+// ------------------------------------------------------------------------------------------------
+
+TEST(ModuleFile, IsA64BitLibraryOfThisPlatform) {
+    const auto& info = ModuleUnderTest().Info();
+    EXPECT_EQ(info.kind, BinaryKind::SharedLibrary);
+    EXPECT_EQ(info.architecture, "x86-64");
+#if defined(_WIN32)
+    EXPECT_EQ(info.format, BinaryFormat::Pe);
+    EXPECT_EQ(info.internalName, "corvel.xdl64") << "the DLL's own name comes from cmake/corvel.def";
+#else
+    EXPECT_EQ(info.format, BinaryFormat::Elf);
+#endif
+}
+
+TEST(ModuleFile, ExportsExactlyTheThreeHostSymbols) {
+    EXPECT_EQ(ModuleUnderTest().Info().ExportNames(), kHostExports);
+}
+
+TEST(ModuleFile, NeedsOnlyThePlatformRuntime) {
+    std::set<std::string> imports;
+    for (const auto& name : ModuleUnderTest().Info().imports)
+        imports.insert(Lower(name));
+#if defined(_WIN32)
+    // libstdc++, libgcc and winpthread are linked in statically; a DLL of theirs here would have
+    // to be shipped beside the module.
+    EXPECT_EQ(imports, (std::set<std::string>{"kernel32.dll", "msvcrt.dll"}));
+#elif defined(__SANITIZE_ADDRESS__)
+    // The sanitizer build takes the C++ runtime from the process (with the sanitizers' own
+    // runtimes), so only the static-runtime rule is relaxed here: nothing outside those.
+    const std::set<std::string> allowed = {"libc.so.6", "ld-linux-x86-64.so.2", "libm.so.6", "libstdc++.so.6",
+                                           "libgcc_s.so.1", "libasan.so.8", "libubsan.so.1"};
+    for (const auto& name : imports)
+        EXPECT_TRUE(allowed.count(name)) << "unexpected library " << name;
+#else
+    // glibc itself: libc and its dynamic loader (the static libstdc++ uses the loader's TLS entry).
+    EXPECT_TRUE(imports.count("libc.so.6"));
+    imports.erase("ld-linux-x86-64.so.2");
+    EXPECT_EQ(imports, (std::set<std::string>{"libc.so.6"}));
+#endif
+}
+
+TEST(ModuleFile, RegistrationRecordCarriesItsVersionStampsAsInitialisedData) {
+    // Outside macOS the host may read the stamps before any of the module's code has run.
+    const auto bytes = ModuleUnderTest().ExportedBytes("g_maxon", 16);
+    ASSERT_TRUE(bytes.has_value()) << "g_maxon is not inside any section of the file";
+    EXPECT_FALSE(bytes->zeroFill) << "g_maxon lies in " << bytes->section;
+    EXPECT_EQ(ReadInt64(bytes->bytes, 0), kVersionStamp);
+    EXPECT_EQ(ReadInt64(bytes->bytes, 8), kVersionStamp);
+}
+
+TEST(ModuleFile, FillsTheQualityComboBoxOutsideMacOS) {
+    EXPECT_TRUE(ModuleUnderTest().ContainsText(kQualityOnlyText));
+}
+
+// ------------------------------------------------------------------------------------------------
+// The reader itself: damaged input must be refused with a reason, never read out of bounds (the
+// sanitizer build turns any stray read into a failure).
+// ------------------------------------------------------------------------------------------------
+
+TEST(BinaryReader, RefusesTruncatedModulesWithAReason) {
+    const std::vector<uint8_t>& whole = ModuleUnderTest().Bytes();
+    std::vector<size_t> lengths;
+    for (size_t n = 0; n < std::min<size_t>(whole.size(), 1024); ++n)
+        lengths.push_back(n); // every cut through the headers
+    for (size_t i = 1; i < 64; ++i)
+        lengths.push_back(whole.size() * i / 64); // cuts through sections and tables
+    lengths.push_back(whole.size() - 1);
+    for (size_t length : lengths) {
+        std::string error;
+        const auto image = BinaryImage::Parse(std::vector<uint8_t>(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length)), &error);
+        if (image) {
+            // Only a cut that leaves every structure the reader uses may parse, and then it must
+            // still find the same exports.
+            EXPECT_EQ(image->Info().ExportNames(), kHostExports) << "cut at " << length;
+        } else {
+            EXPECT_FALSE(error.empty()) << "cut at " << length;
+        }
+    }
+}
+
+TEST(BinaryReader, SurvivesCorruptedHeaders) {
+    const std::vector<uint8_t>& whole = ModuleUnderTest().Bytes();
+    const size_t span = std::min<size_t>(whole.size(), 4096);
+    uint32_t seed = 12345;
+    auto next = [&seed]() { return seed = seed * 1103515245u + 12345u; };
+    size_t refused = 0;
+    for (int round = 0; round < 1500; ++round) {
+        std::vector<uint8_t> bytes = whole;
+        for (int flips = 1 + static_cast<int>(next() % 4); flips > 0; --flips) {
+            // Large values reach offsets and counts; small ones off-by-one sizes.
+            const uint8_t values[] = {0x00, 0xff, 0x7f, 0x80, 0x01};
+            bytes[(next() >> 8) % span] = (next() & 1) ? values[(next() >> 4) % 5] : static_cast<uint8_t>(next() >> 16);
+        }
+        std::string error;
+        if (!BinaryImage::Parse(std::move(bytes), &error)) {
+            EXPECT_FALSE(error.empty());
+            ++refused;
+        }
+    }
+    EXPECT_GT(refused, 0u) << "no corruption was noticed at all: the reader checks nothing";
+}
+
+TEST(BinaryReader, NamesWhatItDoesNotRead) {
+    std::string error;
+    EXPECT_FALSE(BinaryImage::Parse({'h', 'e', 'l', 'l', 'o'}, &error));
+    EXPECT_EQ(error, "not an ELF, PE or Mach-O file");
+    EXPECT_FALSE(BinaryImage::Parse({0xca, 0xfe, 0xba, 0xbe, 0, 0, 0, 2}, &error));
+    EXPECT_NE(error.find("universal"), std::string::npos) << error;
+    EXPECT_FALSE(BinaryImage::Load("no/such/module.xso64", &error));
+    EXPECT_NE(error.find("no/such/module.xso64"), std::string::npos) << error;
+}
+
+TEST(BinaryReader, Sha256MatchesTheStandardVectors) {
+    auto hex = [](const std::string& text) {
+        const auto digest = hostsim::Sha256(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+        std::string out;
+        for (uint8_t byte : digest) {
+            static const char* const digits = "0123456789abcdef";
+            out += digits[byte >> 4];
+            out += digits[byte & 15];
+        }
+        return out;
+    };
+    EXPECT_EQ(hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    EXPECT_EQ(hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    // 56 bytes: the length no longer fits the first block, so padding spills into a second one.
+    EXPECT_EQ(hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
+              "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+}
+
+// ------------------------------------------------------------------------------------------------
+// The macOS module (build/macos/corvel.xlib): nothing here runs Mach-O, so the file is checked.
+// scripts/test.sh names it in CORVEL_MACOS_MODULE; without it these tests are skipped with that
+// reason, and a named file that is missing or unreadable fails them.
+// ------------------------------------------------------------------------------------------------
+
+class MacModule : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* path = std::getenv("CORVEL_MACOS_MODULE");
+        if (!path || !*path)
+            GTEST_SKIP() << "no macOS module named: set CORVEL_MACOS_MODULE to build/macos/corvel.xlib "
+                            "(scripts/test.sh does, after building the macos preset)";
+        static std::optional<BinaryImage> image;
+        std::string error;
+        if (!image)
+            image = BinaryImage::Load(path, &error);
+        ASSERT_TRUE(image.has_value()) << error;
+        mac_ = &*image;
+    }
+    const BinaryImage* mac_ = nullptr;
+};
+
+TEST_F(MacModule, IsAnX86_64DylibForMacOS11) {
+    const auto& info = mac_->Info();
+    EXPECT_EQ(info.format, BinaryFormat::MachO);
+    EXPECT_EQ(info.kind, BinaryKind::SharedLibrary) << "a bundle could not be loaded as a library";
+    EXPECT_EQ(info.architecture, "x86-64");
+    EXPECT_EQ(info.platform, "macos");
+    EXPECT_EQ(info.minimumOs, "11.0");
+    EXPECT_EQ(info.internalName, "@rpath/corvel.xlib");
+}
+
+TEST_F(MacModule, ExportsExactlyTheThreeHostSymbols) {
+    EXPECT_EQ(mac_->Info().ExportNames(), kHostExports);
+}
+
+TEST_F(MacModule, LinksOnlyLibSystem) {
+    EXPECT_EQ(mac_->Info().imports, std::vector<std::string>{"/usr/lib/libSystem.B.dylib"})
+        << "libc++ must be linked in statically";
+}
+
+TEST_F(MacModule, IsAdHocSignedOverItsWholeContent) {
+    const auto& signature = mac_->Info().signature;
+    ASSERT_TRUE(signature.present) << "no code signature";
+    EXPECT_TRUE(signature.adhoc);
+    EXPECT_TRUE(signature.hashesMatch) << "the file changed after it was signed (stripped?)";
+}
+
+TEST_F(MacModule, SignatureCheckNoticesAChangedPage) {
+    // Without this the check above could pass on any file that merely carries a signature blob.
+    std::vector<uint8_t> bytes = mac_->Bytes();
+    const auto* code = mac_->Info().FindExport("c4d_main");
+    ASSERT_NE(code, nullptr);
+    bytes[static_cast<size_t>(code->address)] ^= 0x01; // dylib addresses are file offsets in __TEXT
+    std::string error;
+    const auto changed = BinaryImage::Parse(std::move(bytes), &error);
+    ASSERT_TRUE(changed.has_value()) << error;
+    EXPECT_TRUE(changed->Info().signature.present);
+    EXPECT_FALSE(changed->Info().signature.hashesMatch);
+}
+
+TEST_F(MacModule, RegistrationRecordStartsZeroedAndAStaticInitialiserStoresTheStamps) {
+    const auto bytes = mac_->ExportedBytes("g_maxon", 56);
+    ASSERT_TRUE(bytes.has_value()) << "g_maxon is not inside any section of the file";
+    EXPECT_TRUE(std::all_of(bytes->bytes.begin(), bytes->bytes.end(), [](uint8_t b) { return b == 0; }))
+        << "g_maxon's initial bytes in " << bytes->section << " are not zero";
+    EXPECT_TRUE(mac_->Info().hasStaticInitialisers) << "nothing would store the version stamps";
+}
+
+TEST_F(MacModule, LeavesTheQualityComboBoxEmpty) {
+    // The module under test is built from the same sources for another platform: it must carry the
+    // text (so that its absence here means something), and both must carry the other boxes' texts.
+    ASSERT_TRUE(ModuleUnderTest().ContainsText(kQualityOnlyText));
+    EXPECT_FALSE(mac_->ContainsText(kQualityOnlyText));
+    for (const char* text : {"Current frame", "Picture Viewer", "Geometry", "1:16"})
+        EXPECT_TRUE(mac_->ContainsText(text)) << text;
+}
+
+} // namespace
