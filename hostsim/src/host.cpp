@@ -668,6 +668,12 @@ bool Host::CommandMessage(int32_t id, int32_t type, void* data) {
     return c && c->record.Message(c->record.object, type, data);
 }
 
+C4D_HString Host::NewString(const std::string& text) { return internal_->NewString(text); }
+
+std::string Host::StringText(C4D_HString s) { return internal_->Text(s, "StringText"); }
+
+void Host::ReleaseString(C4D_HString s) { abi::kString.Release(s); }
+
 // ------------------------------------------------------------------------------------------------
 // Preferences
 // ------------------------------------------------------------------------------------------------

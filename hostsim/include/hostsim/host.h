@@ -262,6 +262,13 @@ public:
     // Loads an image file as the host does; answers a C4D_IMAGERESULT_*.
     int32_t LoadImage(const std::string& path, Bitmap* out);
 
+    // ---- Host strings, for callers of the tables ----------------------------------------------
+    // A new host string holding `text` (one reference, counted like the module's own strings),
+    // its text, and the release of one reference.
+    C4D_HString NewString(const std::string& text);
+    std::string StringText(C4D_HString s);
+    void ReleaseString(C4D_HString s);
+
     // ---- Internal: used by the ABI tables --------------------------------------------------------
     struct Internal;
     Internal& internal() { return *internal_; }
