@@ -43,7 +43,9 @@ constexpr ComboEntry kFrameRangeEntries[] = {{6020, "Current frame"}, {6021, "Pr
 constexpr ComboEntry kOutputEntries[] = {{6030, "Editor"}, {6031, "Picture Viewer"}};
 constexpr ComboEntry kResolutionEntries[] = {{6041, "1:1"}, {6042, "1:2"}, {6043, "1:3"},
                                              {6044, "1:4"}, {6048, "1:8"}, {6056, "1:16"}};
+#if !defined(__APPLE__)
 constexpr ComboEntry kQualityEntries[] = {{6070, "Low - no filter"}, {6073, "Low"}, {6075, "No change"}};
+#endif
 
 template <std::size_t N>
 constexpr ComboBox Combo(Int32 gadget, const ComboEntry (&entries)[N]) {

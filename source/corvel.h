@@ -43,6 +43,8 @@ public:
     void UpdateEnabling();
 
     const CorvelSettings& Settings() const { return settings; }
+    // The render effects the last render switched off (and switched on again afterwards).
+    const Bool (&SwitchedOff() const)[CORVEL_EFFECT_MARKS] { return switchedOff; }
 
 private:
     void ShowAbout();
