@@ -7,9 +7,9 @@
 #include "maxon_abi.h"
 
 #if defined(_WIN32)
-#define FAKE_EXPORT extern "C" __declspec(dllexport)
+#define FAKE_EXPORT __declspec(dllexport)
 #else
-#define FAKE_EXPORT extern "C" __attribute__((visibility("default")))
+#define FAKE_EXPORT __attribute__((visibility("default")))
 #endif
 
 namespace {
@@ -54,10 +54,12 @@ void EmptyYield(int64_t, const void*) {}
 
 } // namespace
 
+extern "C" {
 FAKE_EXPORT MaxonModuleInfo g_maxon = {MAXON_MODULE_VERSION, kSecondStamp, nullptr, {nullptr, 0}, nullptr, nullptr, {0}};
 #ifndef FAKE_NO_YIELD
 FAKE_EXPORT MaxonCpuYieldFn g_CpuYieldDelegate = &EmptyYield;
 #endif
+}
 
 namespace {
 
@@ -117,7 +119,7 @@ MaxonSystemInterface& System() { return *reinterpret_cast<MaxonSystemInterface*>
 
 } // namespace
 
-FAKE_EXPORT int32_t c4d_main(int32_t action, void*, void*, void*) {
+extern "C" FAKE_EXPORT int32_t c4d_main(int32_t action, void*, void*, void*) {
 #ifdef FAKE_LEAKS
     if (action == 1) {
         System().Alloc(24); // never freed
