@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "plugin_folder.h"
-#include "process.h"
+#include "child_process.h"
 
 namespace corvel_test {
 namespace {

@@ -1,4 +1,4 @@
-// process.h - runs a program as a user would from a shell and collects what it printed.
+// child_process.h - runs a program as a user would from a shell and collects what it printed.
 #ifndef CORVEL_TESTS_SUPPORT_PROCESS_H
 #define CORVEL_TESTS_SUPPORT_PROCESS_H
 
