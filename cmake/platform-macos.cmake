@@ -73,3 +73,7 @@ set_property(TARGET corvel APPEND PROPERTY LINK_DEPENDS "${CORVEL_MACOS_EXPORTS}
 # name, dead code removed, only the listed exports, and an ad-hoc code signature.
 set(CMAKE_CXX_CREATE_SHARED_MODULE
   "${CORVEL_LD64_LLD} -arch x86_64 -platform_version macos 11.0 11.0 -dylib -install_name @rpath/corvel.xlib -dead_strip -S -adhoc_codesign -exported_symbols_list ${CORVEL_MACOS_EXPORTS} <LINK_FLAGS> <OBJECTS> -o <TARGET> <LINK_LIBRARIES> ${_corvel_zig_runtime_args} ${CORVEL_MACOS_LIBSYSTEM}")
+
+# Stop the build if the compiler does not target macOS 11 on x86-64 (see platform_check.cpp).
+target_sources(corvel PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/cmake/platform_check.cpp)
+set_property(SOURCE ${CMAKE_CURRENT_SOURCE_DIR}/cmake/platform_check.cpp APPEND PROPERTY COMPILE_DEFINITIONS CORVEL_EXPECT_MACOS)

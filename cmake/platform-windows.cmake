@@ -10,6 +10,10 @@ if(NOT MSVC)
     $<$<CONFIG:Release,MinSizeRel>:-s>)
 endif()
 
+# Stop the build if the compiler does not target Windows x64 (see platform_check.cpp).
+target_sources(corvel PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/cmake/platform_check.cpp)
+set_property(SOURCE ${CMAKE_CURRENT_SOURCE_DIR}/cmake/platform_check.cpp APPEND PROPERTY COMPILE_DEFINITIONS CORVEL_EXPECT_WINDOWS)
+
 # GoogleTest for the cross-built suite: built from Debian's sources with the same (posix) compiler,
 # because no prebuilt Windows GoogleTest exists here. A small config file makes the suite's
 # find_package(GTest) pick these targets up exactly as it picks up the system package natively.
