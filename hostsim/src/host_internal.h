@@ -1,8 +1,11 @@
 // host_internal.h - the stand-in host's registries of module-owned objects, shared by host.cpp
-// (lifecycle, binding, accounting) and abi_tables.cpp (the operations behind the ABI tables).
+// (lifecycle, binding, accounting), registry.cpp and the service_*.cpp files (the operations behind
+// the ABI tables, one file per service area).
 #ifndef CORVEL_HOSTSIM_HOST_INTERNAL_H
 #define CORVEL_HOSTSIM_HOST_INTERNAL_H
 
+#include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <set>
@@ -77,6 +80,26 @@ extern const C4D_ListTable kList;
 extern const C4D_SceneTable kScene;
 extern const C4D_DocumentTable kDocument;
 } // namespace abi
+
+// The current host, for the operations behind the tables (which carry no context pointer). A call
+// while no host is current is a fault of the caller: it ends the process with a message.
+inline Host& H() {
+    Host* h = Host::Current();
+    if (!h) {
+        std::fprintf(stderr, "hostsim: the module called the host while no host is current\n");
+        std::abort();
+    }
+    return *h;
+}
+
+inline Host::Internal& I() { return H().internal(); }
+
+// A pointer as text, for messages.
+inline std::string Ptr(const void* p) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%p", p);
+    return buffer;
+}
 
 // Path separator of the platform's file names.
 #ifdef _WIN32

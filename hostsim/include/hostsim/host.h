@@ -31,7 +31,15 @@
 namespace hostsim {
 
 class DynamicLibrary;
-struct Tables;
+// The service areas behind the ABI tables (hostsim/src/service_*.cpp).
+struct MaxonServices;
+struct GeneralService;
+struct ContainerService;
+struct BitmapService;
+struct FileService;
+struct DialogService;
+struct ResourceService;
+struct SceneService;
 
 // The string the host answers for a resource string that is not there (GeLoadString).
 inline constexpr const char* kDefaultString = "StrNotFound";
@@ -275,7 +283,14 @@ public:
 
 private:
     friend struct Internal;
-    friend struct Tables;
+    friend struct MaxonServices;
+    friend struct GeneralService;
+    friend struct ContainerService;
+    friend struct BitmapService;
+    friend struct FileService;
+    friend struct DialogService;
+    friend struct ResourceService;
+    friend struct SceneService;
     void Violation(const std::string& what);
     bool Bind(std::string* why);
     void ClearModuleState();
