@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Builds and tests everything, then prints a summary; exits non-zero if any step failed.
 #
-#   1. native      Linux build (preset default, warnings as errors) and the test suite
-#   2. sanitizers  the same suite built with AddressSanitizer and UBSan (preset asan)
-#   3. windows     corvel.xdl64, corvel-host.exe and the suite cross-built with mingw-w64 (preset
+#   1. macos       corvel.xlib cross-built with zig + ld64.lld (preset macos). Nothing here runs
+#                  Mach-O, so the suites below inspect the file (MacModule tests in
+#                  tests/exports_test.cpp: format, architecture, macOS 11.0, exports, libSystem only,
+#                  ad-hoc signature over the whole file, zeroed g_maxon filled by a static
+#                  initialiser, empty quality combo box). They get its path in CORVEL_MACOS_MODULE.
+#   2. native      Linux build (preset default, warnings as errors) and the test suite
+#   3. sanitizers  the same suite built with AddressSanitizer and UBSan (preset asan)
+#   4. windows     corvel.xdl64, corvel-host.exe and the suite cross-built with mingw-w64 (preset
 #                  windows); the suite runs under Wine against the Windows module
-#   4. macos       corvel.xlib cross-built with zig + ld64.lld (preset macos) and inspected: nothing
-#                  here runs Mach-O, so the file itself is checked (tests/exports_test.cpp, MacModule)
 #   5. packages    the plug-in folders for Windows and macOS, archived, with checksums verified
 #
 # On a fresh Debian 12 machine it first installs what is missing (apt-get; zig from the npm
@@ -17,7 +20,7 @@ set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 cd "$corvel_root"
 
-all_steps=(native sanitizers windows macos packages)
+all_steps=(macos native sanitizers windows packages)
 steps=("$@")
 [ ${#steps[@]} -eq 0 ] && steps=("${all_steps[@]}")
 for step in "${steps[@]}"; do
@@ -81,20 +84,12 @@ step_windows() {
   build_preset windows && ctest --preset windows -j "$corvel_jobs"
 }
 
-macos_inspection() {
-  local suite="build/default/tests/corvel_tests"
-  [ -x "$suite" ] || suite="$(find build/default -name corvel_tests -type f -perm -u+x | head -n 1)"
-  if [ -z "$suite" ] || [ ! -x "$suite" ]; then
-    echo "the macOS inspection runs in the native suite, which was not built (see step native)"
-    return 1
-  fi
-  CORVEL_MACOS_MODULE="$corvel_root/build/macos/corvel.xlib" \
-  CORVEL_WINDOWS_MODULE="$corvel_root/build/windows/corvel.xdl64" \
-    "$suite" --gtest_filter='MacModule*' --gtest_brief=0
-}
-
+# The suites inspect the macOS module when it was built in this run (never a stale one).
 step_macos() {
-  build_preset macos && macos_inspection
+  unset CORVEL_MACOS_MODULE
+  build_preset macos || return 1
+  export CORVEL_MACOS_MODULE="$corvel_root/build/macos/corvel.xlib"
+  echo "build/macos/corvel.xlib built; the suites below inspect it (MacModule tests)"
 }
 
 step_packages() {
@@ -113,10 +108,11 @@ corvel_log "Checking tools"
 corvel_need_native_tools
 if wants windows || wants macos || wants packages; then corvel_need_cross_tools; fi
 
+unset CORVEL_MACOS_MODULE
+wants macos && run_step macos step_macos
 wants native && run_step native step_native
 wants sanitizers && run_step sanitizers step_sanitizers
 wants windows && run_step windows step_windows
-wants macos && run_step macos step_macos
 wants packages && run_step packages step_packages
 stop_wineserver
 
