@@ -2,16 +2,18 @@
 // failures that must still leave a sound module behind, the command's answers, and its dialog.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "hostsim/host.h"
-#include "module_copy.h"
+#include "plugin_folder.h"
 
 namespace {
 
-using corvel_test::ModuleCopy;
-using corvel_test::ModuleCopyOptions;
+using corvel_test::PluginFolder;
+using corvel_test::PluginFolderOptions;
 
 constexpr int32_t kPluginId = 1027069;
 constexpr const char* kLoaded = "Tarnwick Software: Corvel successfully loaded.";
@@ -21,8 +23,12 @@ constexpr const char* kNoSettings = "Failed to load the Corvel settings.";
 // A host with a private copy of the module, loaded and bound; the test drives start-up itself.
 class CommandTest : public ::testing::Test {
 protected:
-    void Load(const ModuleCopyOptions& options = {}, hostsim::HostOptions hostOptions = {}) {
-        copy_ = std::make_unique<ModuleCopy>(options);
+    // `without` names files of the plug-in folder to remove before loading (e.g. the icon).
+    void Load(PluginFolderOptions options = {}, std::initializer_list<const char*> without = {},
+              hostsim::HostOptions hostOptions = {}) {
+        copy_ = std::make_unique<PluginFolder>(options);
+        for (const char* relative : without)
+            copy_->Remove(relative);
         host_ = std::make_unique<hostsim::Host>(hostOptions);
         ASSERT_TRUE(host_->Load(copy_->Module())) << host_->LastError();
     }
@@ -34,7 +40,7 @@ protected:
         EXPECT_TRUE(host_->Violations().empty()) << host_->Violations().front();
     }
 
-    std::unique_ptr<ModuleCopy> copy_;
+    std::unique_ptr<PluginFolder> copy_;
     std::unique_ptr<hostsim::Host> host_;
 };
 
@@ -66,7 +72,7 @@ TEST_F(CommandTest, RegistersNameHelpAndIconFromTheResourceFolder) {
 }
 
 TEST_F(CommandTest, RegistersWithoutIconWhenTheIconFileIsMissing) {
-    Load({/*withResources=*/true, /*withIcon=*/false});
+    Load({}, {"res/corvel.tif"});
     EXPECT_EQ(host_->Startup().start, 1);
     const hostsim::RegisteredCommand* cmd = host_->FindCommand(kPluginId);
     ASSERT_NE(cmd, nullptr);
@@ -174,7 +180,7 @@ TEST_F(CommandTest, RestoreLayoutReopensTheDialogWithTheHostsLayout) {
 // A dialog whose description can't be loaded must not open as an empty window; trying again
 // builds the layout again (and reports again) rather than showing what failed the first time.
 TEST_F(CommandTest, MissingDialogDescriptionFailsEveryOpening) {
-    Load({/*withResources=*/true, /*withIcon=*/true, /*withDialog=*/false});
+    Load({}, {"res/dialogs"});
     host_->Startup();
     host_->ClearConsole();
     EXPECT_FALSE(host_->ExecuteCommand(kPluginId));

@@ -5,15 +5,15 @@
 #include <memory>
 
 #include "hostsim/host.h"
-#include "module_copy.h"
+#include "plugin_folder.h"
 
 namespace {
 
-using corvel_test::ModuleCopy;
-using corvel_test::ModuleCopyOptions;
+using corvel_test::PluginFolder;
+using corvel_test::PluginFolderOptions;
 
 TEST(ResourceTest, ReleasedResourceIsLoadedAgainAfterANewStart) {
-    ModuleCopy copy;
+    PluginFolder copy;
     hostsim::Host host;
     ASSERT_TRUE(host.Load(copy.Module())) << host.LastError();
 
@@ -33,7 +33,7 @@ TEST(ResourceTest, ReleasedResourceIsLoadedAgainAfterANewStart) {
 }
 
 TEST(ResourceTest, FailedLoadIsNotRetriedWithinOneStart) {
-    ModuleCopy copy(ModuleCopyOptions{/*withResources=*/false});
+    PluginFolder copy(PluginFolderOptions{/*withResources=*/false});
     hostsim::Host host;
     ASSERT_TRUE(host.Load(copy.Module())) << host.LastError();
     ASSERT_EQ(host.InitSys(), 1);

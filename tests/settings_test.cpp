@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "hostsim/host.h"
-#include "module_copy.h"
+#include "plugin_folder.h"
 
 namespace {
 
-using corvel_test::ModuleCopy;
+using corvel_test::PluginFolder;
 
 constexpr int32_t kPluginId = 1027069;
 constexpr int32_t kSaveSettings = 5055;
@@ -80,7 +80,7 @@ protected:
     // Starts a host on a fresh copy of the module; `stored` is put into its preferences first.
     void Start(const hostsim::Container* stored = nullptr, const std::string& prefsFile = "") {
         host_.reset(); // one host at a time
-        copy_ = std::make_unique<ModuleCopy>();
+        copy_ = std::make_unique<PluginFolder>();
         hostsim::HostOptions options;
         options.prefsFile = prefsFile;
         host_ = std::make_unique<hostsim::Host>(options);
@@ -141,7 +141,7 @@ protected:
     static int32_t Preset(const Field& f) { return f.preset; }
     static int32_t Other(const Field& f) { return Changed(f); }
 
-    std::unique_ptr<ModuleCopy> copy_;
+    std::unique_ptr<PluginFolder> copy_;
     std::unique_ptr<hostsim::Host> host_;
 };
 
