@@ -13,14 +13,18 @@ find_package(Python3 COMPONENTS Interpreter)
 
 set(CORVEL_MANUAL_SOURCE ${CMAKE_CURRENT_SOURCE_DIR}/docs/manual.md)
 if(Python3_Interpreter_FOUND AND EXISTS ${CORVEL_MANUAL_SOURCE})
-  set(_corvel_pdf $<TARGET_FILE_DIR:corvel>/Corvel.pdf)
-  add_custom_target(corvel_manual ALL
+  get_target_property(_corvel_module_dir corvel LIBRARY_OUTPUT_DIRECTORY)
+  if(NOT _corvel_module_dir)
+    set(_corvel_module_dir ${CMAKE_CURRENT_BINARY_DIR})
+  endif()
+  set(_corvel_pdf ${_corvel_module_dir}/Corvel.pdf)
+  add_custom_command(OUTPUT ${_corvel_pdf}
     COMMAND Python3::Interpreter ${CMAKE_CURRENT_SOURCE_DIR}/scripts/make_manual_pdf.py
             ${CORVEL_MANUAL_SOURCE} ${_corvel_pdf}
     DEPENDS ${CORVEL_MANUAL_SOURCE} ${CMAKE_CURRENT_SOURCE_DIR}/scripts/make_manual_pdf.py
     COMMENT "Typesetting the help file Corvel.pdf"
     VERBATIM)
-  add_dependencies(corvel_manual corvel)
+  add_custom_target(corvel_manual ALL DEPENDS ${_corvel_pdf})
 
   if(WIN32)
     set(_corvel_platform windows-x64)
