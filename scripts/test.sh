@@ -118,9 +118,15 @@ stop_wineserver
 
 corvel_log "Summary ($((SECONDS - started_all))s)"
 printf '  %s\n' "${results[@]}"
+modules=()
 for module in build/default/corvel.xso64 build/windows/corvel.xdl64 build/macos/corvel.xlib; do
-  [ -f "$module" ] && printf '  %-28s %8d bytes\n' "$module" "$(stat -c %s "$module")"
+  [ -f "$module" ] && modules+=("$module")
 done
+inspect=build/default/hostsim/corvel-inspect
+if [ ${#modules[@]} -gt 0 ] && [ -x "$inspect" ]; then
+  corvel_log "Modules"
+  "$inspect" "${modules[@]}" | sed 's/^/  /'
+fi
 for archive in build/windows/package/*.zip build/macos/package/*.zip; do
   [ -f "$archive" ] && printf '  %s\n' "$archive"
 done
