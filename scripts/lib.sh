@@ -46,9 +46,9 @@ corvel_need_native_tools() {
 }
 
 # What the cross builds need: mingw-w64 (posix and win32 variants come together), Wine (64-bit
-# loader), Debian's ld64.lld for the macOS link, and npm to fetch zig.
+# loader), Debian's ld64.lld and llvm-strip for the macOS link, and npm to fetch zig.
 corvel_need_cross_tools() {
-  corvel_need_packages g++-mingw-w64-x86-64 wine wine64 lld-14
+  corvel_need_packages g++-mingw-w64-x86-64 wine wine64 lld-14 llvm-14
   command -v npm >/dev/null 2>&1 || corvel_need_packages npm
   if [ ! -x "$corvel_zig" ] || [ "$("$corvel_zig" version 2>/dev/null)" != "$corvel_zig_version" ]; then
     corvel_log "Installing zig $corvel_zig_version from the npm registry into build/toolchains/zig"
