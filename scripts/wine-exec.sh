@@ -3,7 +3,11 @@
 #
 # The Wine prefix lives in the build tree (WINEPREFIX, default build/wineprefix beside this
 # checkout) so that a second run reuses it. The prefix is created on first use.
-set -euo pipefail
+#
+# The program's output goes through files, not pipes (Wine's helper processes would keep a pipe
+# open). A run that failed without printing anything at all never reached the program (every
+# program run here prints something), so it is started once more, and said so on stderr.
+set -uo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 export WINEPREFIX="${WINEPREFIX:-$here/../build/wineprefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"
@@ -13,4 +17,18 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$WINEPREFIX"
   "$wine" wineboot -i </dev/null >/dev/null 2>&1 || true
 fi
-exec "$wine" "$@"
+
+out="$(mktemp "${TMPDIR:-/tmp}/wine-exec.XXXXXX")"
+err="$(mktemp "${TMPDIR:-/tmp}/wine-exec.XXXXXX")"
+trap 'rm -f "$out" "$err"' EXIT
+for attempt in 1 2; do
+  "$wine" "$@" >"$out" 2>"$err"
+  status=$?
+  if [ "$status" -eq 0 ] || [ -s "$out" ] || [ -s "$err" ] || [ "$attempt" -eq 2 ]; then
+    break
+  fi
+  echo "wine-exec: '$*' exited $status without any output; starting it once more" >&2
+done
+cat "$out"
+cat "$err" >&2
+exit "$status"
