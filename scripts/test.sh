@@ -92,15 +92,31 @@ step_macos() {
   echo "build/macos/corvel.xlib built; the suites below inspect it (MacModule tests)"
 }
 
+# Each archive must hold exactly the plug-in folder: the module, every file of res/, the help file.
+check_archive() { # ARCHIVE MODULE_NAME
+  local expected actual
+  expected="$( (echo "corvel/$2"; echo "corvel/Corvel.pdf"
+                (cd "$corvel_root" && find res -type f) | sed 's|^|corvel/|') | sort)"
+  actual="$(cmake -E tar tf "$1" | grep -v '/$' | sort)"
+  if [ "$expected" != "$actual" ]; then
+    echo "$1 does not hold the plug-in folder:"
+    diff <(echo "$expected") <(echo "$actual")
+    return 1
+  fi
+  echo "$1: corvel/ with $2, res/ and Corvel.pdf"
+}
+
 step_packages() {
-  local preset ok=0
+  local preset ok=0 sum
   for preset in windows macos; do
     build_preset "$preset" package || ok=1
   done
-  for sum in build/windows/package/*.sha256 build/macos/package/*.sha256; do
+  for sum in build/windows/package/*.zip.sha256 build/macos/package/*.zip.sha256; do
     [ -f "$sum" ] || { echo "missing checksum file for $sum"; ok=1; continue; }
     (cd "$(dirname "$sum")" && sha256sum -c "$(basename "$sum")") || ok=1
   done
+  check_archive build/windows/package/corvel-*-windows-x64.zip corvel.xdl64 || ok=1
+  check_archive build/macos/package/corvel-*-macos-x86_64.zip corvel.xlib || ok=1
   return $ok
 }
 
