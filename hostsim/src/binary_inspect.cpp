@@ -250,8 +250,8 @@ struct BinaryParser {
         for (const auto& s : sections) {
             if (s.type == kDynSym) {
                 const ElfSection& strings = linkedStrings(s);
-                if (s.entrySize < 24)
-                    Fail("ELF symbol entries are too small");
+                if (s.entrySize < 24 || s.entrySize > s.size)
+                    Fail("ELF symbol table has a bad entry size");
                 in.Require(s.offset, s.size, "ELF dynamic symbol table");
                 for (uint64_t at = s.offset + s.entrySize; at + s.entrySize <= s.offset + s.size; at += s.entrySize) {
                     const uint32_t name = in.Le<uint32_t>(at, "symbol name");
