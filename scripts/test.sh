@@ -57,12 +57,30 @@ build_preset() { # PRESET [TARGET]
   cmake --build --preset "$1" -j "$corvel_jobs" ${2:+--target "$2"}
 }
 
+# run_ctest PRESET: runs a suite and adds its counts to the totals of the closing line.
+tests_passed=0
+tests_failed=0
+run_ctest() {
+  local log status counts
+  log="$(mktemp)"
+  ctest --preset "$1" -j "$corvel_jobs" 2>&1 | tee "$log"
+  status=${PIPESTATUS[0]}
+  counts="$(sed -n 's/.* \([0-9][0-9]*\) tests failed out of \([0-9][0-9]*\).*/\1 \2/p' "$log" | tail -n 1)"
+  rm -f "$log"
+  if [ -n "$counts" ]; then
+    set -- $counts
+    tests_failed=$((tests_failed + $1))
+    tests_passed=$((tests_passed + $2 - $1))
+  fi
+  return "$status"
+}
+
 step_native() {
-  build_preset default && ctest --preset default -j "$corvel_jobs"
+  build_preset default && run_ctest default
 }
 
 step_sanitizers() {
-  build_preset asan && ctest --preset asan -j "$corvel_jobs"
+  build_preset asan && run_ctest asan
 }
 
 # Wine's background processes would hold ctest's output pipe open and make every test wait; a
@@ -81,7 +99,7 @@ start_wineserver() {
 
 step_windows() {
   start_wineserver
-  build_preset windows && ctest --preset windows -j "$corvel_jobs"
+  build_preset windows && run_ctest windows
 }
 
 # The suites inspect the macOS module when it was built in this run (never a stale one).
@@ -147,4 +165,5 @@ for archive in build/windows/package/*.zip build/macos/package/*.zip; do
   [ -f "$archive" ] && printf '  %s\n' "$archive"
 done
 echo "steps: $(( ${#results[@]} - failures )) passed, $failures failed"
+echo "tests: $tests_passed passed, $tests_failed failed"
 [ "$failures" -eq 0 ]
