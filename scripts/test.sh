@@ -133,8 +133,9 @@ step_packages() {
     [ -f "$sum" ] || { echo "missing checksum file for $sum"; ok=1; continue; }
     (cd "$(dirname "$sum")" && sha256sum -c "$(basename "$sum")") || ok=1
   done
-  check_archive build/windows/package/corvel-*-windows-x64.zip corvel.xdl64 || ok=1
-  check_archive build/macos/package/corvel-*-macos-x86_64.zip corvel.xlib || ok=1
+  # The newest archive of each platform is this run's (an older version's may lie beside it).
+  check_archive "$(ls -t build/windows/package/corvel-*-windows-x64.zip | head -n 1)" corvel.xdl64 || ok=1
+  check_archive "$(ls -t build/macos/package/corvel-*-macos-x86_64.zip | head -n 1)" corvel.xlib || ok=1
   return $ok
 }
 
