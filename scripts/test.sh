@@ -92,6 +92,10 @@ start_wineserver() {
     mkdir -p "$WINEPREFIX"
     wine wineboot -i </dev/null >/dev/null 2>&1
   fi
+  # A server that is still running (from wineboot or an earlier run) is not persistent: it would
+  # quit a few seconds after its last client, in the middle of the tests. Replace it.
+  wineserver -k </dev/null >/dev/null 2>&1
+  wineserver -w </dev/null >/dev/null 2>&1
   wineserver -p </dev/null >/dev/null 2>&1
   wine cmd /c exit </dev/null >/dev/null 2>&1
   wineserver_started=1

@@ -5,8 +5,8 @@
 # checkout) so that a second run reuses it. The prefix is created on first use.
 #
 # The program's output goes through files, not pipes (Wine's helper processes would keep a pipe
-# open). A run that failed without printing anything at all never reached the program (every
-# program run here prints something), so it is started once more, and said so on stderr.
+# open). A run that failed before the program ran (no output at all, or Wine lost its server) is
+# started once more, and said so on stderr; every program run here prints something.
 set -uo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 export WINEPREFIX="${WINEPREFIX:-$here/../build/wineprefix}"
@@ -24,10 +24,16 @@ trap 'rm -f "$out" "$err"' EXIT
 for attempt in 1 2; do
   "$wine" "$@" >"$out" 2>"$err"
   status=$?
-  if [ "$status" -eq 0 ] || [ -s "$out" ] || [ -s "$err" ] || [ "$attempt" -eq 2 ]; then
+  if [ "$status" -eq 0 ] || [ "$attempt" -eq 2 ]; then
     break
   fi
-  echo "wine-exec: '$*' exited $status without any output; starting it once more" >&2
+  if [ ! -s "$out" ] && [ ! -s "$err" ]; then
+    echo "wine-exec: '$*' exited $status without any output; starting it once more" >&2
+  elif [ ! -s "$out" ] && grep -q '^wine client error' "$err"; then
+    echo "wine-exec: Wine lost its server ($(head -n 1 "$err")); starting '$*' once more" >&2
+  else
+    break
+  fi
 done
 cat "$out"
 cat "$err" >&2
