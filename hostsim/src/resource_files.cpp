@@ -232,6 +232,15 @@ std::string Lower(std::string s) {
     return s;
 }
 
+// A file holds one table or description and nothing after it.
+bool ExpectNothingAfter(const std::vector<Token>& toks, size_t i, const std::string& file, const std::string& what,
+                        std::string* why) {
+    if (toks[i].kind == Token::End)
+        return true;
+    *why = At(file, toks[i], "unexpected '" + toks[i].text + "' after the " + what);
+    return false;
+}
+
 // Parses `KEY "text"; KEY "text"; }` (up to and including the closing brace) starting at `i`.
 template <typename OnEntry>
 bool ParseTextEntries(const std::vector<Token>& toks, size_t* i, const std::string& file, OnEntry onEntry,
@@ -482,13 +491,8 @@ bool ParseStringTable(const std::string& text, const std::string& fileName,
         (*strings)[id] = value;
         return true;
     };
-    if (!ParseTextEntries(toks, &i, fileName, onEntry, why))
-        return false;
-    if (toks[i].kind != Token::End) {
-        *why = At(fileName, toks[i], "unexpected '" + toks[i].text + "' after the string table");
-        return false;
-    }
-    return true;
+    return ParseTextEntries(toks, &i, fileName, onEntry, why) &&
+           ExpectNothingAfter(toks, i, fileName, "string table", why);
 }
 
 bool ParseDialogStrings(const std::string& text, const std::string& fileName,
@@ -506,13 +510,8 @@ bool ParseDialogStrings(const std::string& text, const std::string& fileName,
         (*texts)[key.text] = value;
         return true;
     };
-    if (!ParseTextEntries(toks, &i, fileName, onEntry, why))
-        return false;
-    if (toks[i].kind != Token::End) {
-        *why = At(fileName, toks[i], "unexpected '" + toks[i].text + "' after the dialog strings");
-        return false;
-    }
-    return true;
+    return ParseTextEntries(toks, &i, fileName, onEntry, why) &&
+           ExpectNothingAfter(toks, i, fileName, "dialog strings", why);
 }
 
 bool ParseDialog(const std::string& text, const std::string& fileName, const std::map<std::string, int32_t>& symbols,
@@ -538,10 +537,8 @@ bool ParseDialog(const std::string& text, const std::string& fileName, const std
     root.kind = "DIALOG";
     if (!parser.Body(&root, why))
         return false;
-    if (toks[parser.i].kind != Token::End) {
-        *why = At(fileName, toks[parser.i], "unexpected '" + toks[parser.i].text + "' after the dialog");
+    if (!ExpectNothingAfter(toks, parser.i, fileName, "dialog", why))
         return false;
-    }
     out->id = id;
     out->symbol = toks[1].text;
     out->elements = std::move(root.children);
