@@ -39,10 +39,11 @@ corvel_need_packages() {
 
 # What the native build needs: compiler, CMake, Ninja, GoogleTest, Google Benchmark, libtiff (the
 # stand-in host decodes the icon with it), CLI11 (header-only; the command lines of the stand-in
-# host, also in its Windows build) and python3 (typesets the help file).
+# host, also in its Windows build), valgrind (the module's load/unload memory check) and python3
+# (typesets the help file).
 corvel_need_native_tools() {
   corvel_need_packages cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev googletest \
-    libbenchmark-dev libtiff-dev libcli11-dev
+    libbenchmark-dev libtiff-dev libcli11-dev valgrind
   command -v python3 >/dev/null 2>&1 || corvel_need_packages python3
 }
 

@@ -94,11 +94,55 @@ TEST(ModuleFile, NeedsOnlyThePlatformRuntime) {
     for (const auto& name : imports)
         EXPECT_TRUE(allowed.count(name)) << "unexpected library " << name;
 #else
-    // glibc itself: libc and its dynamic loader (the static libstdc++ uses the loader's TLS entry).
-    EXPECT_TRUE(imports.count("libc.so.6"));
-    imports.erase("ld-linux-x86-64.so.2");
+    // libc alone: the dynamic loader would come in with the exception runtime's thread-local data.
     EXPECT_EQ(imports, (std::set<std::string>{"libc.so.6"}));
 #endif
+}
+
+// The functions the module takes from the platform. The list is short because the module links no
+// exception runtime: an unwinder, a demangler or an exception pool would show up here (and in the
+// size below) before anyone noticed them otherwise. A change to this list is a change of what the
+// module needs from every user's system; check it is intended before updating the list.
+TEST(ModuleFile, ImportsOnlyTheseRuntimeFunctions) {
+    std::vector<std::string> names;
+    for (const auto& symbol : ModuleUnderTest().Info().importedSymbols)
+        names.push_back(symbol.library.empty() ? symbol.name : Lower(symbol.library) + ": " + symbol.name);
+#if defined(_WIN32)
+    // The C runtime's start-up code of a DLL (thread-local callbacks, pseudo-relocations and
+    // their error report) and the module's own free and strlen.
+    const std::vector<std::string> expected = {
+        "kernel32.dll: DeleteCriticalSection", "kernel32.dll: EnterCriticalSection", "kernel32.dll: GetLastError",
+        "kernel32.dll: InitializeCriticalSection", "kernel32.dll: LeaveCriticalSection", "kernel32.dll: Sleep",
+        "kernel32.dll: TlsGetValue", "kernel32.dll: VirtualProtect", "kernel32.dll: VirtualQuery",
+        "msvcrt.dll: __iob_func", "msvcrt.dll: _amsg_exit", "msvcrt.dll: _initterm", "msvcrt.dll: _lock",
+        "msvcrt.dll: _unlock", "msvcrt.dll: abort", "msvcrt.dll: calloc", "msvcrt.dll: free", "msvcrt.dll: fwrite",
+        "msvcrt.dll: realloc", "msvcrt.dll: strlen", "msvcrt.dll: strncmp", "msvcrt.dll: vfprintf"};
+    EXPECT_EQ(names, expected);
+#elif defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer build takes its runtime from the process";
+#else
+    // Static destructors (__cxa_atexit, __cxa_finalize), operator delete (free), strlen, and the
+    // weak hooks every shared library's start-up files refer to.
+    const std::vector<std::string> expected = {"_ITM_deregisterTMCloneTable", "_ITM_registerTMCloneTable",
+                                               "__cxa_atexit", "__cxa_finalize", "__gmon_start__", "free", "strlen"};
+    EXPECT_EQ(names, expected);
+#endif
+}
+
+// Each shipped module stays within 64 KiB. Windows ships this file as built; the Linux build keeps
+// its debugging sections, so what counts there is what a stripped file keeps: the loaded sections.
+TEST(ModuleFile, ShipsInAtMost64KiB) {
+    const BinaryImage& image = ModuleUnderTest();
+    uint64_t shipped = image.Bytes().size();
+#if !defined(_WIN32)
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer build carries the sanitizers' instrumentation";
+#endif
+    shipped = 0;
+    for (const auto& section : image.Sections())
+        shipped += section.fileSize;
+#endif
+    EXPECT_LE(shipped, 64u * 1024u);
 }
 
 TEST(ModuleFile, RegistrationRecordCarriesItsVersionStampsAsInitialisedData) {
@@ -241,6 +285,17 @@ TEST_F(MacModule, LinksOnlyLibSystem) {
     EXPECT_EQ(mac_->Info().imports, std::vector<std::string>{"/usr/lib/libSystem.B.dylib"})
         << "libc++ must be linked in statically";
 }
+
+TEST_F(MacModule, ImportsOnlyTheseRuntimeFunctions) {
+    std::vector<std::string> names;
+    for (const auto& symbol : mac_->Info().importedSymbols)
+        names.push_back(symbol.library + ": " + symbol.name);
+    const std::string system = "/usr/lib/libSystem.B.dylib: ";
+    EXPECT_EQ(names, (std::vector<std::string>{system + "__cxa_atexit", system + "dyld_stub_binder", system + "free",
+                                               system + "strlen"}));
+}
+
+TEST_F(MacModule, ShipsInAtMost64KiB) { EXPECT_LE(mac_->Bytes().size(), 64u * 1024u); }
 
 TEST_F(MacModule, IsAdHocSignedOverItsWholeContent) {
     const auto& signature = mac_->Info().signature;

@@ -156,6 +156,7 @@ struct BinaryParser {
         for (auto& symbol : exports)
             if (const auto* section = SectionAt(symbol.address))
                 symbol.section = section->name;
+        std::sort(Info().importedSymbols.begin(), Info().importedSymbols.end());
     }
 
     const BinaryImage::Section* SectionAt(uint64_t address) const {
@@ -263,8 +264,14 @@ struct BinaryParser {
                     const unsigned visibility = other & 3u;
                     const bool global = binding == 1 || binding == 2 || binding == 10; // GLOBAL, WEAK, GNU_UNIQUE
                     const bool visible = visibility == 0 || visibility == 3;         // DEFAULT, PROTECTED
+                    if (shndx == 0 && global) {
+                        ImportedSymbol import;
+                        import.name = in.CString(strings.offset + name, strings.offset + strings.size, "ELF symbol name");
+                        Info().importedSymbols.push_back(import);
+                        continue;
+                    }
                     if (shndx == 0 || !global || !visible)
-                        continue; // undefined (an import) or not visible to the loader
+                        continue; // not visible to the loader
                     ExportedSymbol symbol;
                     symbol.name = in.CString(strings.offset + name, strings.offset + strings.size, "ELF symbol name");
                     symbol.address = value;
@@ -388,9 +395,29 @@ struct BinaryParser {
                 if (nameRva == 0 && lookup == 0 && thunks == 0)
                     break;
                 Info().imports.push_back(PeString(nameRva, "imported DLL name"));
+                ParsePeImportNames(lookup != 0 ? lookup : thunks, Info().imports.back());
                 if (index > 4096)
                     Fail("import directory has no terminator");
             }
+        }
+    }
+
+    // The names a DLL's import lookup table asks for (64-bit entries, zero-terminated); an entry
+    // with the top bit set imports by ordinal and is named "#<ordinal>".
+    void ParsePeImportNames(uint32_t tableRva, const std::string& library) {
+        for (uint64_t index = 0;; ++index) {
+            if (index > 65536)
+                Fail("import lookup table of " + library + " has no terminator");
+            const uint64_t entry = in.Le<uint64_t>(RvaToOffset(tableRva + 8 * index, 8, "import lookup table"), "import entry");
+            if (entry == 0)
+                return;
+            ImportedSymbol import;
+            import.library = library;
+            if (entry >> 63)
+                import.name = "#" + std::to_string(entry & 0xffff);
+            else
+                import.name = PeString((entry & 0x7fffffff) + 2, "imported name");
+            Info().importedSymbols.push_back(import);
         }
     }
 
@@ -403,6 +430,7 @@ struct BinaryParser {
         uint64_t trieOffset = 0, trieSize = 0;
         uint64_t symOffset = 0, symCount = 0, strOffset = 0, strSize = 0;
         uint64_t extDefFirst = 0, extDefCount = 0;
+        uint64_t undefFirst = 0, undefCount = 0;
         bool haveDysymtab = false;
         uint64_t signatureOffset = 0, signatureSize = 0;
     };
@@ -436,6 +464,7 @@ struct BinaryParser {
             ParseExportTrie(state);
         else
             ParseMachSymbols(state);
+        ParseMachUndefinedSymbols(state);
         if (state.signatureSize > 0)
             CheckSignature(state);
     }
@@ -483,6 +512,8 @@ struct BinaryParser {
         case 0xb: // LC_DYSYMTAB
             state.extDefFirst = in.Le<uint32_t>(at + 16, "first external symbol");
             state.extDefCount = in.Le<uint32_t>(at + 20, "external symbol count");
+            state.undefFirst = in.Le<uint32_t>(at + 24, "first undefined symbol");
+            state.undefCount = in.Le<uint32_t>(at + 28, "undefined symbol count");
             state.haveDysymtab = true;
             break;
         case 0xc:        // LC_LOAD_DYLIB
@@ -598,6 +629,35 @@ struct BinaryParser {
             symbol.name = WithoutUnderscore(in.CString(state.strOffset + name, state.strOffset + state.strSize, "symbol name"));
             symbol.address = in.Le<uint64_t>(at + 8, "symbol value");
             Info().exports.push_back(symbol);
+        }
+    }
+
+    // The undefined external symbols (the dynamic symbol table's undefined range when there is
+    // one), each with the library its two-level name points at.
+    void ParseMachUndefinedSymbols(const MachState& state) {
+        if (state.symCount == 0)
+            return;
+        in.Require(state.symOffset, 16 * state.symCount, "symbol table");
+        in.Require(state.strOffset, state.strSize, "string table");
+        uint64_t first = 0, count = state.symCount;
+        if (state.haveDysymtab) {
+            if (state.undefFirst > state.symCount || state.undefCount > state.symCount - state.undefFirst)
+                Fail("undefined symbol range is outside the symbol table");
+            first = state.undefFirst;
+            count = state.undefCount;
+        }
+        for (uint64_t i = first; i < first + count; ++i) {
+            const uint64_t at = state.symOffset + 16 * i;
+            const uint8_t type = in.Le<uint8_t>(at + 4, "symbol type");
+            if ((type & 0xe0) != 0 || (type & 0x01) == 0 || (type & 0x0e) != 0) // not an undefined external
+                continue;
+            ImportedSymbol import;
+            const uint32_t name = in.Le<uint32_t>(at, "symbol name");
+            import.name = WithoutUnderscore(in.CString(state.strOffset + name, state.strOffset + state.strSize, "symbol name"));
+            const unsigned ordinal = in.Le<uint16_t>(at + 6, "symbol library ordinal") >> 8;
+            if (ordinal >= 1 && ordinal <= Info().imports.size())
+                import.library = Info().imports[ordinal - 1];
+            Info().importedSymbols.push_back(import);
         }
     }
 
@@ -773,6 +833,9 @@ std::string DescribeBinary(const BinaryImage& image) {
     out << "imports:       " << info.imports.size() << '\n';
     for (const auto& name : info.imports)
         out << "  " << name << '\n';
+    out << "imported symbols: " << info.importedSymbols.size() << '\n';
+    for (const auto& symbol : info.importedSymbols)
+        out << "  " << (symbol.library.empty() ? "" : symbol.library + ": ") << symbol.name << '\n';
     out << "exports:       " << info.exports.size() << '\n';
     for (const auto& symbol : info.exports)
         out << "  " << symbol.name << "  " << Hex(symbol.address)

@@ -3,10 +3,12 @@
 // The host only ever sees a module through its file: the exported symbols it binds, the libraries
 // the operating system must find for it, and the data its registration record starts with. This
 // reader answers those questions for the three formats the module ships in:
-//   ELF    (Linux .xso64):  .dynsym exports, DT_NEEDED imports, DT_SONAME;
-//   PE/COFF (Windows .xdl64): export directory, import directory, the DLL's internal name;
-//   Mach-O (macOS .xlib):   export trie (or the external symbols of the symbol table),
-//                           LC_LOAD_DYLIB imports, LC_ID_DYLIB, LC_BUILD_VERSION, code signature.
+//   ELF    (Linux .xso64):  .dynsym exports and undefined symbols, DT_NEEDED imports, DT_SONAME;
+//   PE/COFF (Windows .xdl64): export directory, import directory (libraries and the names taken
+//                           from each), the DLL's internal name;
+//   Mach-O (macOS .xlib):   export trie (or the external symbols of the symbol table), undefined
+//                           symbols with their library, LC_LOAD_DYLIB imports, LC_ID_DYLIB,
+//                           LC_BUILD_VERSION, code signature.
 // It works on bytes in memory and never executes or maps anything, so a module for another
 // platform can be checked here. Every offset in the file is bounds-checked: a damaged or truncated
 // file is refused with a reason, never read out of bounds. Only 64-bit little-endian images are
@@ -39,6 +41,18 @@ struct SymbolBytes {
     std::vector<uint8_t> bytes; // exactly the requested length
 };
 
+// One symbol the module needs from another library: its undecorated name and, where the format
+// records it (PE, Mach-O with two-level names), the library it must come from; empty for ELF,
+// whose loader searches every loaded library.
+struct ImportedSymbol {
+    std::string library;
+    std::string name;
+    bool operator==(const ImportedSymbol& o) const { return library == o.library && name == o.name; }
+    bool operator<(const ImportedSymbol& o) const {
+        return library != o.library ? library < o.library : name < o.name;
+    }
+};
+
 struct CodeSignature {
     bool present = false;  // LC_CODE_SIGNATURE with a non-empty blob
     bool adhoc = false;    // the code directory carries the ad-hoc flag (no certificate)
@@ -53,6 +67,7 @@ struct BinaryInfo {
     std::string internalName;          // DT_SONAME, the PE export directory's DLL name, LC_ID_DYLIB
     std::vector<ExportedSymbol> exports; // sorted by name
     std::vector<std::string> imports;  // needed libraries in file order (names as written)
+    std::vector<ImportedSymbol> importedSymbols; // sorted; ELF: undefined dynamic symbols (also weak)
     std::string minimumOs;             // Mach-O only: "11.0" from LC_BUILD_VERSION / version-min
     std::string platform;              // Mach-O only: "macos", "ios", ... from LC_BUILD_VERSION
     CodeSignature signature;           // Mach-O only
