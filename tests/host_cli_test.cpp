@@ -26,10 +26,75 @@ TEST(HostCli, RunStartsTheModulePrintsItsConsoleAndReportsNoLeaks) {
 
 TEST(HostCli, AnOldHostIsRefusedByTheModuleAndNothingStarts) {
     PluginFolder folder;
-    const ProcessResult r = RunProcess(HostCli(), {"run", folder.Module(), "--api-version", "2022999"});
-    EXPECT_EQ(r.exitCode, 0) << r.err;
+    const ProcessResult r = RunProcess(HostCli(), {"run", folder.Module(), "--api-version", "2022999", "--execute"});
+    EXPECT_EQ(r.exitCode, 2) << r.err;
     EXPECT_TRUE(r.out.empty()) << r.out;
     EXPECT_TRUE(Contains(r.err, "c4d_main(1) answered -3")) << r.err;
+    EXPECT_TRUE(Contains(r.err, "the module refused its initialisation")) << r.err;
+}
+
+// Whatever was asked and did not happen shows in the exit code, as the help lists them.
+TEST(HostCli, ActionsThatFailExitWith4) {
+    PluginFolder folder;
+    const ProcessResult unknown = RunProcess(HostCli(), {"run", folder.Module(), "--execute=999"});
+    EXPECT_EQ(unknown.exitCode, 4) << unknown.err;
+    EXPECT_TRUE(Contains(unknown.err, "no command 999 is registered")) << unknown.err;
+
+    // Without a window the command cannot open its dialog: Execute answers false.
+    const ProcessResult refused = RunProcess(HostCli(), {"run", folder.Module(), "--fail-alloc", "window:1", "--execute"});
+    EXPECT_EQ(refused.exitCode, 4) << refused.err;
+    EXPECT_TRUE(Contains(refused.out, "--execute: command 1027069 answered false")) << refused.out;
+
+    const ProcessResult noDialog = RunProcess(HostCli(), {"run", folder.Module(), "--do", "close"});
+    EXPECT_EQ(noDialog.exitCode, 4) << noDialog.err;
+
+    // The resolution is disabled while the output is the editor (the default).
+    const ProcessResult disabled = RunProcess(HostCli(), {"run", folder.Module(), "--execute", "--do", "set:10004=6042"});
+    EXPECT_EQ(disabled.exitCode, 4) << disabled.err;
+    EXPECT_TRUE(Contains(disabled.out, "--do set:10004=6042: the dialog answered 0")) << disabled.out;
+}
+
+// An action that does not fit the dialog is a mistake on the command line, not a failure of the
+// module; nothing after it is carried out.
+TEST(HostCli, ActionsThatDoNotFitTheDialogAreUsageErrors) {
+    PluginFolder folder;
+    const std::string prefs = folder.Path("prefs.txt");
+    struct Case {
+        const char* action;
+        const char* why;
+    };
+    for (const Case& c : {Case{"set:10005=2", "its value is 0 or 1"}, Case{"click:10005", "is a CHECKBOX"},
+                          Case{"set:10003=5", "has no entry 5"}, Case{"set:10032=1", "is a BUTTON"},
+                          Case{"set:4242=1", "has no gadget 4242"}, Case{"click:4242", "nor a menu entry 4242"}}) {
+        const ProcessResult r = RunProcess(HostCli(), {"run", folder.Module(), "--prefs", prefs, "--execute", "--do",
+                                                       c.action, "--do", "click:5055"});
+        EXPECT_EQ(r.exitCode, 1) << c.action << "\n" << r.err;
+        EXPECT_TRUE(Contains(r.err, c.why)) << c.action << "\n" << r.err;
+        EXPECT_FALSE(Contains(r.out, "--do click:5055")) << c.action << ": the save after it was carried out";
+    }
+    EXPECT_FALSE(fs::exists(fs::u8path(prefs)));
+}
+
+TEST(HostCli, EachActionsAnswerAndTheShownDialogGoToStdout) {
+    PluginFolder folder;
+    const ProcessResult r = RunProcess(HostCli(), {"run", folder.Module(), "--execute", "--do", "set:10005=1", "--do",
+                                                   "set:10003=6031", "--do", "show", "--do", "click:10033"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(Contains(r.out, "--execute: command 1027069 answered true\n--do set:10005=1: the dialog answered 1\n"
+                                "--do set:10003=6031: the dialog answered 1\ndialog of plug-in 1027069 (open)"))
+        << r.out;
+    EXPECT_TRUE(Contains(r.out, "CHECKBOX 10005 \"Keep")) << r.out;
+    EXPECT_TRUE(Contains(r.out, "--do click:10033: the dialog answered 1")) << r.out;
+    EXPECT_FALSE(Contains(r.err, "dialog of plug-in")) << r.err;
+}
+
+TEST(HostCli, EveryFailedAllocationAskedForIsInjected) {
+    PluginFolder folder;
+    const ProcessResult r = RunProcess(HostCli(), {"run", folder.Module(), "--fail-alloc", "string:1", "--fail-alloc",
+                                                   "string:3", "--fail-alloc", "2"});
+    EXPECT_TRUE(Contains(r.err, "injected failure of string allocation #1")) << r.err;
+    EXPECT_TRUE(Contains(r.err, "injected failure of string allocation #3")) << r.err;
+    EXPECT_TRUE(Contains(r.err, "injected failure of heap allocation #2")) << r.err;
 }
 
 TEST(HostCli, PreferencesSavedInOneRunAreReadByTheNext) {
@@ -54,6 +119,14 @@ TEST(HostCli, BadUsageRefusedModulesAndLeaksHaveTheirOwnExitCodes) {
     EXPECT_EQ(RunProcess(HostCli(), {"run"}).exitCode, 1);
     EXPECT_EQ(RunProcess(HostCli(), {"run", CORVEL_FAKE_MODULE_OK, "--no-such-flag"}).exitCode, 1);
     EXPECT_EQ(RunProcess(HostCli(), {"run", CORVEL_FAKE_MODULE_OK, "--fail-alloc", "disk:1"}).exitCode, 1);
+    EXPECT_EQ(RunProcess(HostCli(), {"run", CORVEL_FAKE_MODULE_OK, "--fail-alloc", "heap:0"}).exitCode, 1);
+    EXPECT_EQ(RunProcess(HostCli(), {"run", CORVEL_FAKE_MODULE_OK, "--execute=0"}).exitCode, 1);
+    EXPECT_EQ(RunProcess(HostCli(), {"run", CORVEL_FAKE_MODULE_OK, "--do", "press:5"}).exitCode, 1);
+    EXPECT_EQ(RunProcess(HostCli(), {"run", CORVEL_FAKE_MODULE_OK, "--api-version", "x"}).exitCode, 1);
+    EXPECT_EQ(RunProcess(HostCli(), {"frobnicate"}).exitCode, 1);
+    const ProcessResult help = RunProcess(HostCli(), {"run", "--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(Contains(help.out, "exit codes:")) << help.out;
 
     const ProcessResult refused = RunProcess(HostCli(), {"run", CORVEL_FAKE_MODULE_BAD_STAMP});
     EXPECT_EQ(refused.exitCode, 2);

@@ -1,6 +1,7 @@
 // The user actions of `corvel-host run`: parsing --execute/--do and carrying them out on the host.
 #include "run_actions.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 
@@ -18,62 +19,106 @@ bool ParseInt32(const std::string& text, int32_t* out) {
     return true;
 }
 
-void ShowWindow(const hostsim::DialogWindow& w) {
-    std::cerr << "dialog of plug-in " << w.pluginId << (w.open ? " (open)" : " (closed)") << ", description "
-              << w.dialogId << "\n";
+Outcome Fail(const RunAction& a, const std::string& why) {
+    std::cerr << "corvel-host: " << a.text << ": " << why << "\n";
+    return Outcome::Failed;
+}
+
+Outcome Misuse(const RunAction& a, const std::string& why) {
+    std::cerr << "corvel-host: " << a.text << ": " << why << "\n";
+    return Outcome::Misused;
+}
+
+// Prints the dialog's answer to a user action; 0 means it did not handle the action.
+Outcome Answered(const RunAction& a, int32_t answer, std::ostream& out) {
+    out << a.text << ": the dialog answered " << answer << "\n";
+    return answer != 0 ? Outcome::Done : Fail(a, "the dialog did not accept it (see the host log)");
+}
+
+void ShowWindow(const hostsim::DialogWindow& w, std::ostream& out) {
+    out << "dialog of plug-in " << w.pluginId << (w.open ? " (open)" : " (closed)") << ", description "
+        << w.dialogId << "\n";
     for (int32_t id : w.gadgetOrder) {
         const hostsim::Gadget& g = w.gadgets.at(id);
-        std::cerr << "  " << g.element << ' ' << g.id << (g.enabled ? "" : " [disabled]");
+        out << "  " << g.element << ' ' << g.id << (g.enabled ? "" : " [disabled]");
         if (!g.name.empty())
-            std::cerr << " \"" << g.name << '"';
+            out << " \"" << g.name << '"';
         if (g.kind == hostsim::GadgetKind::Check)
-            std::cerr << " = " << (g.boolValue ? "on" : "off");
+            out << " = " << (g.boolValue ? "on" : "off");
         if (g.kind == hostsim::GadgetKind::Combo) {
-            std::cerr << " = " << g.intValue << " of";
+            out << " = " << g.intValue << " of";
             for (const auto& c : g.children)
-                std::cerr << ' ' << c.first << " \"" << c.second << '"';
+                out << ' ' << c.first << " \"" << c.second << '"';
         }
-        std::cerr << '\n';
+        out << '\n';
     }
     for (const auto& m : w.menu) {
         switch (m.kind) {
-        case hostsim::MenuItem::Kind::SubBegin: std::cerr << "  menu \"" << m.text << "\"\n"; break;
+        case hostsim::MenuItem::Kind::SubBegin: out << "  menu \"" << m.text << "\"\n"; break;
         case hostsim::MenuItem::Kind::SubEnd: break;
-        case hostsim::MenuItem::Kind::String: std::cerr << "    " << m.id << " \"" << m.text << "\"\n"; break;
-        case hostsim::MenuItem::Kind::Separator: std::cerr << "    ----\n"; break;
-        case hostsim::MenuItem::Kind::Command: std::cerr << "    host command " << m.id << "\n"; break;
+        case hostsim::MenuItem::Kind::String: out << "    " << m.id << " \"" << m.text << "\"\n"; break;
+        case hostsim::MenuItem::Kind::Separator: out << "    ----\n"; break;
+        case hostsim::MenuItem::Kind::Command: out << "    host command " << m.id << "\n"; break;
         }
     }
 }
 
-bool Execute(hostsim::Host& host, const RunAction& a) {
+Outcome Execute(hostsim::Host& host, const RunAction& a, std::ostream& out) {
     int32_t id = a.id;
     if (id == 0) {
-        if (host.Commands().empty()) {
-            std::cerr << "corvel-host: --execute: no command is registered\n";
-            return false;
-        }
+        if (host.Commands().empty())
+            return Fail(a, "no command is registered");
         id = host.Commands().front().id;
     }
+    if (!host.FindCommand(id))
+        return Fail(a, "no command " + std::to_string(id) + " is registered");
     const bool ok = host.ExecuteCommand(id);
-    host.LogLine("command " + std::to_string(id) + " Execute answered " + (ok ? "true" : "false"));
-    return true;
+    out << a.text << ": command " << id << " answered " << (ok ? "true" : "false") << "\n";
+    return ok ? Outcome::Done : Fail(a, "the command's Execute answered false");
 }
 
-bool SetGadget(hostsim::Host& host, hostsim::DialogWindow* w, const RunAction& a) {
-    auto g = w->gadgets.find(a.id);
-    if (g == w->gadgets.end()) {
-        std::cerr << "corvel-host: --do " << a.text << ": the dialog has no gadget " << a.id << "\n";
-        return false;
+bool HasEntry(const hostsim::Gadget& g, int32_t value) {
+    return std::any_of(g.children.begin(), g.children.end(), [value](const auto& c) { return c.first == value; });
+}
+
+Outcome SetGadget(hostsim::Host& host, hostsim::DialogWindow* w, const RunAction& a, std::ostream& out) {
+    auto it = w->gadgets.find(a.id);
+    if (it == w->gadgets.end())
+        return Misuse(a, "the dialog has no gadget " + std::to_string(a.id));
+    const hostsim::Gadget& g = it->second;
+    switch (g.kind) {
+    case hostsim::GadgetKind::Check:
+        if (a.value != 0 && a.value != 1)
+            return Misuse(a, "gadget " + std::to_string(a.id) + " is a check box: its value is 0 or 1");
+        return Answered(a, host.UserSetBool(w, a.id, a.value != 0), out);
+    case hostsim::GadgetKind::Combo:
+        if (!HasEntry(g, a.value))
+            return Misuse(a, "combo box " + std::to_string(a.id) + " has no entry " + std::to_string(a.value));
+        return Answered(a, host.UserSetInt32(w, a.id, a.value), out);
+    case hostsim::GadgetKind::Other: return Answered(a, host.UserSetInt32(w, a.id, a.value), out);
+    case hostsim::GadgetKind::Button:
+    case hostsim::GadgetKind::Text:
+    case hostsim::GadgetKind::Group: break;
     }
-    const size_t before = host.Log().size();
-    const int32_t answer = g->second.kind == hostsim::GadgetKind::Check ? host.UserSetBool(w, a.id, a.value != 0)
-                                                                         : host.UserSetInt32(w, a.id, a.value);
-    if (answer == 0 && host.Log().size() > before && host.Log().back().rfind("user:", 0) == 0) {
-        std::cerr << "corvel-host: --do " << a.text << ": " << host.Log().back() << "\n";
-        return false;
+    return Misuse(a, "gadget " + std::to_string(a.id) + " is a " + g.element + ", which holds no value");
+}
+
+bool IsMenuEntry(const hostsim::DialogWindow& w, int32_t id) {
+    return std::any_of(w.menu.begin(), w.menu.end(), [id](const hostsim::MenuItem& m) {
+        return m.kind == hostsim::MenuItem::Kind::String && m.id == id;
+    });
+}
+
+Outcome Click(hostsim::Host& host, hostsim::DialogWindow* w, const RunAction& a, std::ostream& out) {
+    auto it = w->gadgets.find(a.id);
+    if (it == w->gadgets.end()) {
+        if (!IsMenuEntry(*w, a.id))
+            return Misuse(a, "the dialog has neither a gadget nor a menu entry " + std::to_string(a.id));
+    } else if (it->second.kind != hostsim::GadgetKind::Button && it->second.kind != hostsim::GadgetKind::Other) {
+        return Misuse(a, "gadget " + std::to_string(a.id) + " is a " + it->second.element +
+                             ", which is not pressed (set:ID=VALUE changes a value)");
     }
-    return true;
+    return Answered(a, host.UserAction(w, a.id), out);
 }
 
 } // namespace
@@ -90,7 +135,7 @@ bool ParseExecuteAction(const std::string& value, RunAction* out, std::string* w
 }
 
 bool ParseDoAction(const std::string& text, RunAction* a, std::string* why) {
-    a->text = text;
+    a->text = "--do " + text;
     if (text == "close") {
         a->kind = RunAction::Close;
         return true;
@@ -122,22 +167,24 @@ bool ParseDoAction(const std::string& text, RunAction* a, std::string* why) {
     return false;
 }
 
-bool CarryOut(hostsim::Host& host, const RunAction& a) {
+Outcome CarryOut(hostsim::Host& host, const RunAction& a, std::ostream& out) {
     if (a.kind == RunAction::Execute)
-        return Execute(host, a);
+        return Execute(host, a, out);
     hostsim::DialogWindow* w = host.ActiveWindow();
-    if (!w) {
-        std::cerr << "corvel-host: --do " << a.text << ": no dialog is open\n";
-        return false;
-    }
+    if (!w)
+        return Fail(a, "no dialog is open");
     switch (a.kind) {
-    case RunAction::Set: return SetGadget(host, w, a);
-    case RunAction::Click: host.UserAction(w, a.id); return true;
-    case RunAction::Close: host.UserClose(w); return true;
-    case RunAction::Show: ShowWindow(*w); return true;
+    case RunAction::Set: return SetGadget(host, w, a, out);
+    case RunAction::Click: return Click(host, w, a, out);
+    case RunAction::Close:
+        if (!host.UserClose(w))
+            return Fail(a, "the dialog stayed open");
+        out << a.text << ": the dialog closed\n";
+        return Outcome::Done;
+    case RunAction::Show: ShowWindow(*w, out); return Outcome::Done;
     case RunAction::Execute: break;
     }
-    return true;
+    return Outcome::Done;
 }
 
 } // namespace corvel_cli

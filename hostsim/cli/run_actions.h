@@ -4,6 +4,7 @@
 #define CORVEL_HOSTSIM_CLI_RUN_ACTIONS_H
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 
 #include "hostsim/host.h"
@@ -22,9 +23,16 @@ struct RunAction {
 bool ParseExecuteAction(const std::string& value, RunAction* out, std::string* why);
 bool ParseDoAction(const std::string& text, RunAction* out, std::string* why);
 
-// Carries out one action on the started module. Answers false when it could not be done (no such
-// command or gadget, no open dialog, a value the dialog refused); the reason is on stderr.
-bool CarryOut(hostsim::Host& host, const RunAction& action);
+enum class Outcome {
+    Done,
+    Failed,   // the module or the host could not do it: no command or dialog, the answer was false
+    Misused,  // the action does not fit the dialog: no such gadget, a value it cannot take, a
+              // click on a gadget that is set rather than pressed
+};
+
+// Carries out one action on the started module and prints its answer (or the dialog, for show)
+// to `out`. Why an action failed or was misused goes to stderr.
+Outcome CarryOut(hostsim::Host& host, const RunAction& action, std::ostream& out);
 
 } // namespace corvel_cli
 

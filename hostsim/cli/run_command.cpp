@@ -112,7 +112,7 @@ void AddRunOptions(CLI::App& app, RunOptions* o) {
             o->actions.push_back(a);
             return true;
         },
-        "a user action on the open dialog, in order with --execute (see below)")
+        "a user action on the open dialog, in order with --execute (below)")
         ->type_name("ACTION");
 }
 
@@ -128,8 +128,21 @@ const char* const kActionHelp =
     "  set:GADGET=VALUE  change a check box (0/1) or pick a combo entry\n"
     "  click:ID          press a button or choose a menu entry\n"
     "  close             close the dialog as the user would\n"
-    "  show              print the dialog's gadgets and menu to stderr\n";
+    "  show              print the dialog's gadgets and menu\n"
+    "Each action's answer is printed to stdout, among the module's console lines.\n";
 
+const char* const kRunExitCodes =
+    "exit codes:\n"
+    "  0  success\n"
+    "  1  bad usage, also an action that does not fit the dialog (no such gadget, a value the\n"
+    "     gadget cannot take, click: on a gadget that holds a value)\n"
+    "  2  the module was not loaded, was refused by the host, or refused its initialisation\n"
+    "  3  the module left host objects behind or misused a handle (wins over 1, 2, 4)\n"
+    "  4  a requested action failed: no such command, Execute answered false, no open dialog,\n"
+    "     the dialog did not accept an action or stayed open\n"
+    "Actions stop at the first one that is not done; the module is shut down as usual.";
+
+// Console lines and the answers of the actions go to stdout, the host's log to stderr.
 int RunModule(const RunOptions& o) {
     hostsim::HostOptions options = o.host;
     options.consoleEcho = &std::cout;
@@ -146,18 +159,33 @@ int RunModule(const RunOptions& o) {
     if (o.refuseRegistration)
         host.RefuseRegistrations(1);
 
-    host.Startup();
-    bool actionsOk = true;
-    for (const RunAction& a : o.actions)
-        if (!CarryOut(host, a))
-            actionsOk = false;
+    const hostsim::Host::StartupAnswers started = host.Startup();
+    const bool initialised = started.init == C4D_PL_ANSWER_OK;
+    Outcome outcome = Outcome::Done;
+    if (initialised) {
+        for (const RunAction& a : o.actions) {
+            outcome = CarryOut(host, a, std::cout);
+            if (outcome != Outcome::Done)
+                break;
+        }
+    }
     const std::vector<hostsim::LiveObject> leaks = host.Shutdown();
     if (!leaks.empty() || !host.Violations().empty()) {
         std::cerr << "corvel-host: the module left " << leaks.size() << " host object(s) behind and misused "
                   << host.Violations().size() << " handle(s)\n";
         return kExitLeaks;
     }
-    return actionsOk ? kExitOk : kExitAction;
+    if (!initialised) {
+        std::cerr << "corvel-host: the module refused its initialisation (c4d_main(1) answered " << started.init
+                  << ")\n";
+        return kExitRefused;
+    }
+    switch (outcome) {
+    case Outcome::Done: return kExitOk;
+    case Outcome::Misused: return kExitUsage;
+    case Outcome::Failed: return kExitAction;
+    }
+    return kExitAction;
 }
 
 } // namespace
@@ -166,7 +194,7 @@ int RunCommandMain(int argc, char** argv) {
     CLI::App app{kRunDescription, "corvel-host run"};
     RunOptions options;
     AddRunOptions(app, &options);
-    app.footer(std::string(kActionHelp) + "\n" + kExitCodeHelp);
+    app.footer(std::string(kActionHelp) + "\n" + kRunExitCodes);
     const int parsed = ParseSubcommand(app, argc, argv);
     if (parsed >= 0)
         return parsed;

@@ -536,7 +536,10 @@ bool Host::Unload() {
 // ------------------------------------------------------------------------------------------------
 void Host::FailAllocation(AllocKind kind, uint64_t n) {
     const int k = static_cast<int>(kind);
-    failAt_[k] = n == 0 ? 0 : counts_[k] + n;
+    if (n == 0)
+        failAt_[k].clear();
+    else
+        failAt_[k].insert(counts_[k] + n);
 }
 
 void Host::FailAllAllocations(AllocKind kind, bool fail) { failAll_[static_cast<int>(kind)] = fail; }
@@ -544,9 +547,7 @@ void Host::FailAllAllocations(AllocKind kind, bool fail) { failAll_[static_cast<
 uint64_t Host::Internal::Allocate(AllocKind kind) {
     const int k = static_cast<int>(kind);
     const uint64_t serial = ++host.counts_[k];
-    if (host.failAll_[k] || host.failAt_[k] == serial) {
-        if (host.failAt_[k] == serial)
-            host.failAt_[k] = 0;
+    if (host.failAll_[k] || host.failAt_[k].erase(serial) != 0) {
         ++host.failed_[k];
         host.LogLine(std::string("injected failure of ") + AllocKindName(kind) + " allocation #" + std::to_string(serial));
         return 0;
@@ -791,6 +792,11 @@ int32_t Host::UserSetInt32(DialogWindow* w, int32_t gadget, int32_t value) {
     auto g = w->gadgets.find(gadget);
     if (g == w->gadgets.end()) {
         LogLine("user: gadget " + std::to_string(gadget) + " is not a gadget of the dialog");
+        return 0;
+    }
+    const GadgetKind kind = g->second.kind;
+    if (kind != GadgetKind::Combo && kind != GadgetKind::Other) {
+        LogLine("user: gadget " + std::to_string(gadget) + " is a " + g->second.element + ", which takes no number");
         return 0;
     }
     if (!g->second.enabled) {

@@ -148,11 +148,46 @@ static bool DlgLoadDialogResource(C4D_DialogWindow* w, int32_t dialogId, const C
     return true;
 }
 
+// The gadget `op` names, or null. A gadget the window's description does not hold is logged: the
+// module and its resource disagree, and the module's call has no effect.
 static Gadget* FindGadget(C4D_DialogWindow* w, int32_t gadget, const char* op) {
     if (!w || !I().KnownWindow(w, op))
         return nullptr;
     auto it = w->gadgets.find(gadget);
-    return it == w->gadgets.end() ? nullptr : &it->second;
+    if (it == w->gadgets.end()) {
+        H().LogLine(std::string(op) + ": the dialog" + (w->dialogId ? " " + std::to_string(w->dialogId) : "") +
+                    " has no gadget " + std::to_string(gadget));
+        return nullptr;
+    }
+    return &it->second;
+}
+
+// Which value operations a gadget kind holds: a check box holds a Bool, a combo box (and a gadget
+// of a kind this host does not model, such as a number field) an Int32. Anything else is refused
+// and logged: a description that gives a gadget another kind than the module expects must not let
+// a value of one kind be read back as the other and then stored.
+enum class ValueKind { Bool, Int32 };
+
+static bool HoldsValue(GadgetKind kind, ValueKind value) {
+    switch (kind) {
+    case GadgetKind::Check: return value == ValueKind::Bool;
+    case GadgetKind::Combo:
+    case GadgetKind::Other: return value == ValueKind::Int32;
+    case GadgetKind::Button:
+    case GadgetKind::Text:
+    case GadgetKind::Group: return false;
+    }
+    return false;
+}
+
+static Gadget* FindValueGadget(C4D_DialogWindow* w, int32_t gadget, ValueKind value, const char* op) {
+    Gadget* g = FindGadget(w, gadget, op);
+    if (g && !HoldsValue(g->kind, value)) {
+        H().LogLine(std::string(op) + ": gadget " + std::to_string(gadget) + " is a " + g->element + ", not a gadget with " +
+                    (value == ValueKind::Bool ? "a Bool" : "an Int32") + " value; refused");
+        return nullptr;
+    }
+    return g;
 }
 
 static bool DlgFreeChildren(C4D_DialogWindow* w, int32_t gadget) {
@@ -173,7 +208,7 @@ static bool DlgAddChild(C4D_DialogWindow* w, int32_t gadget, int32_t childId, C4
 
 static bool DlgSetInt32(C4D_DialogWindow* w, int32_t gadget, int32_t value, int32_t min, int32_t max, int32_t step,
                  bool tristate) {
-    Gadget* g = FindGadget(w, gadget, "SetInt32");
+    Gadget* g = FindValueGadget(w, gadget, ValueKind::Int32, "SetInt32");
     if (!g)
         return false;
     g->intValue = value;
@@ -185,7 +220,7 @@ static bool DlgSetInt32(C4D_DialogWindow* w, int32_t gadget, int32_t value, int3
 }
 
 static bool DlgSetBool(C4D_DialogWindow* w, int32_t gadget, bool value, bool tristate) {
-    Gadget* g = FindGadget(w, gadget, "SetBool");
+    Gadget* g = FindValueGadget(w, gadget, ValueKind::Bool, "SetBool");
     if (!g)
         return false;
     g->boolValue = value;
@@ -194,18 +229,18 @@ static bool DlgSetBool(C4D_DialogWindow* w, int32_t gadget, bool value, bool tri
 }
 
 static bool DlgGetInt32(C4D_DialogWindow* w, int32_t gadget, int32_t* out) {
-    Gadget* g = FindGadget(w, gadget, "GetInt32");
+    Gadget* g = FindValueGadget(w, gadget, ValueKind::Int32, "GetInt32");
     if (!g || !out)
         return false;
-    *out = g->kind == GadgetKind::Check ? (g->boolValue ? 1 : 0) : g->intValue;
+    *out = g->intValue;
     return true;
 }
 
 static bool DlgGetBool(C4D_DialogWindow* w, int32_t gadget, bool* out) {
-    Gadget* g = FindGadget(w, gadget, "GetBool");
+    Gadget* g = FindValueGadget(w, gadget, ValueKind::Bool, "GetBool");
     if (!g || !out)
         return false;
-    *out = g->kind == GadgetKind::Check ? g->boolValue : g->intValue != 0;
+    *out = g->boolValue;
     return true;
 }
 

@@ -51,6 +51,13 @@ static C4D_HString ResLoadString(const C4D_Resource* res, int32_t id) {
         auto it = res->strings.find(id);
         if (it != res->strings.end())
             return I().NewString(it->second);
+        // The module shows this text to the user: a missing one is a fault of the module or its
+        // resource, not something to pass over silently.
+        H().LogLine("resource string " + std::to_string(id) + " is not in " + res->folder + "; answered \"" +
+                    kDefaultString + "\"");
+    } else if (!res) {
+        H().LogLine("resource string " + std::to_string(id) + " asked for without a resource; answered \"" +
+                    kDefaultString + "\"");
     }
     return I().NewString(kDefaultString);
 }

@@ -185,7 +185,8 @@ public:
     const std::vector<LiveObject>& LastLeaks() const { return lastLeaks_; }
 
     // ---- Accounting of module-owned host objects ---------------------------------------------
-    // The n-th upcoming allocation of `kind` fails (1 = the next one); 0 cancels.
+    // The n-th upcoming allocation of `kind` fails (1 = the next one). Calls add up: several
+    // allocations of one kind can be made to fail. 0 cancels every pending failure of the kind.
     void FailAllocation(AllocKind kind, uint64_t n);
     // Every allocation of `kind` fails while set.
     void FailAllAllocations(AllocKind kind, bool fail);
@@ -311,7 +312,7 @@ private:
 
     std::array<uint64_t, kAllocKindCount> counts_{};
     std::array<uint64_t, kAllocKindCount> failed_{};
-    std::array<uint64_t, kAllocKindCount> failAt_{};
+    std::array<std::set<uint64_t>, kAllocKindCount> failAt_{}; // serials that fail
     std::array<bool, kAllocKindCount> failAll_{};
     std::vector<std::string> violations_;
 
