@@ -150,7 +150,7 @@ TEST(HostPrefsFile, ACorruptFileIsReportedAndTheHostStartsWithNoPreferences) {
         EXPECT_EQ(host.WorldPluginData(1027069), nullptr);
         ASSERT_FALSE(host.Log().empty());
         EXPECT_NE(host.Log().back().find("unreadable"), std::string::npos) << host.Log().back();
-        // A store replaces the damaged file with a sound one.
+        // A store replaces the damaged file with a sound one, after copying it aside.
         Container bc;
         bc.SetBool(7005, true);
         host.SetWorldPluginData(1027069, bc);
@@ -161,6 +161,9 @@ TEST(HostPrefsFile, ACorruptFileIsReportedAndTheHostStartsWithNoPreferences) {
         EXPECT_TRUE(host.WorldPluginData(1027069)->GetBool(7005));
     }
     std::filesystem::remove(path);
+    auto copy = path;
+    copy += ".unreadable";
+    EXPECT_TRUE(std::filesystem::remove(copy));
 }
 
 TEST(HostResources, SymbolsFollowThePreviousValueAndSkipComments) {

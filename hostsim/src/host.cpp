@@ -13,6 +13,7 @@
 #include "host_internal.h"
 #include "hostsim/dynamic_library.h"
 #include "hostsim/prefs_file.h"
+#include "hostsim/safe_file.h"
 
 namespace hostsim {
 namespace {
@@ -697,15 +698,21 @@ void Host::EraseWorldPluginData(int32_t id) {
 
 bool Host::LoadPrefsFile() {
     prefs_.clear();
+    keepPrefsAside_ = false;
     std::error_code ec;
-    if (!fs::exists(fs::u8path(options_.prefsFile), ec)) {
+    const bool exists = fs::exists(fs::u8path(options_.prefsFile), ec);
+    if (!exists && !ec) {
         LogLine("preferences file " + options_.prefsFile + " does not exist yet; no stored preferences");
         return true;
     }
     std::string why;
-    if (!ReadPrefsFile(options_.prefsFile, &prefs_, &why)) {
+    if (ec || !ReadPrefsFile(options_.prefsFile, &prefs_, &why)) {
         prefs_.clear();
-        LogLine("preferences file unreadable, starting with no stored preferences: " + why);
+        // It may hold other plug-ins' preferences that this host cannot read: the first save keeps
+        // a copy of it before writing anything.
+        keepPrefsAside_ = true;
+        LogLine("preferences file unreadable, starting with no stored preferences: " +
+                (ec ? options_.prefsFile + ": " + ec.message() : why) + "; it is copied aside before the first save");
         return false;
     }
     LogLine("read preferences of " + std::to_string(prefs_.size()) + " plug-in(s) from " + options_.prefsFile);
@@ -714,6 +721,15 @@ bool Host::LoadPrefsFile() {
 
 bool Host::SavePrefsFile() {
     std::string why;
+    if (keepPrefsAside_) {
+        std::string target, copy;
+        if (!ResolveFileLinks(options_.prefsFile, &target, &why) || !KeepCopyAside(target, "unreadable", &copy, &why)) {
+            LogLine("preferences not saved: the unreadable preferences file could not be copied aside first: " + why);
+            return false;
+        }
+        keepPrefsAside_ = false;
+        LogLine("the unreadable preferences file was copied to " + copy + " before this save");
+    }
     if (!WritePrefsFile(options_.prefsFile, prefs_, &why)) {
         LogLine("cannot write the preferences file: " + why);
         return false;

@@ -259,7 +259,9 @@ public:
     void FailNextPrefsSave() { failNextPrefsSave_ = true; }
     int PrefsSaves() const { return prefsSaves_; }
     // Reads or writes the preferences file now (the host reads it in its constructor and writes
-    // it after every stored change). Answers false with a log line on failure.
+    // it after every stored change). Answers false with a log line on failure. A file that could
+    // not be read is copied aside (`<file>.unreadable`, the log names the copy) before the first
+    // write; when that copy fails, nothing is written.
     bool LoadPrefsFile();
     bool SavePrefsFile();
 
@@ -354,6 +356,7 @@ private:
 
     std::map<int32_t, Container> prefs_;
     bool failNextPrefsSave_ = false;
+    bool keepPrefsAside_ = false; // the file on disk could not be read: copy it before writing
     int prefsSaves_ = 0;
 
     std::vector<std::unique_ptr<Document>> documents_;
