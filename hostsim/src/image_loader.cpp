@@ -19,12 +19,23 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool ReadFile(const std::string& path, std::vector<unsigned char>* bytes) {
+// Limits of what the host loads as an image. Plug-in icons are a few kilobytes; the limits leave
+// room for far larger images and still keep a damaged or hostile file from taking the memory.
+constexpr uint64_t kMaxImageFileBytes = 64ull << 20;
+constexpr uint64_t kMaxDecodedBytes = 256ull << 20; // the RGBA raster, 4 bytes a pixel
+// How many times compressed TIFF data can expand at most: LZW about 2,700 times, Deflate about
+// 1,032, PackBits 64. A header claiming more pixels than its file could hold even so is damaged.
+constexpr uint64_t kMaxExpansion = 4096;
+constexpr uint64_t kMaxPackBitsExpansion = 64;
+constexpr uint32_t kCompressionNone = 1;
+constexpr uint32_t kCompressionPackBits = 32773;
+
+bool ReadFile(const std::string& path, uint64_t size, std::vector<unsigned char>* bytes) {
     std::ifstream in(fs::u8path(path), std::ios::binary);
     if (!in)
         return false;
-    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return true;
+    bytes->resize(static_cast<size_t>(size));
+    return static_cast<bool>(in.read(reinterpret_cast<char*>(bytes->data()), static_cast<std::streamsize>(size)));
 }
 
 bool LooksLikeTiff(const std::vector<unsigned char>& b) {
@@ -32,8 +43,17 @@ bool LooksLikeTiff(const std::vector<unsigned char>& b) {
                              (b[0] == 'M' && b[1] == 'M' && b[2] == 0 && b[3] == 42));
 }
 
-// Walks the first image directory of a classic TIFF: answers false for a damaged structure.
-bool ReadTiffSize(const std::vector<unsigned char>& b, uint32_t* width, uint32_t* height) {
+// What the first image directory of a classic TIFF claims; the TIFF defaults where a tag is absent.
+struct TiffHeader {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint32_t compression = kCompressionNone;
+    uint32_t bitsPerSample = 1;
+    uint32_t samplesPerPixel = 1;
+};
+
+// Walks the first image directory: answers false for a damaged structure.
+bool ReadTiffHeader(const std::vector<unsigned char>& b, TiffHeader* out) {
     const bool little = b[0] == 'I';
     auto u16 = [&](size_t at) -> uint32_t {
         return little ? (b[at] | (b[at + 1] << 8)) : ((b[at] << 8) | b[at + 1]);
@@ -50,26 +70,99 @@ bool ReadTiffSize(const std::vector<unsigned char>& b, uint32_t* width, uint32_t
     const size_t count = u16(ifd);
     if (count == 0 || ifd + 2 + count * 12 + 4 > b.size())
         return false;
-    *width = *height = 0;
+    // The first value of an entry: inside the entry when it fits in four bytes, else at the offset
+    // the entry holds. Answers false when that offset is outside the file.
+    auto firstValue = [&](size_t e, uint32_t* value) {
+        const uint32_t type = u16(e + 2), n = u32(e + 4);
+        const size_t size = type == 3 ? 2 : 4;
+        size_t at = e + 8;
+        if (n > 4 / size) {
+            at = u32(e + 8);
+            if (at + size > b.size())
+                return false;
+        }
+        *value = size == 2 ? u16(at) : u32(at);
+        return true;
+    };
     for (size_t k = 0; k < count; ++k) {
         const size_t e = ifd + 2 + k * 12;
-        const uint32_t tag = u16(e), type = u16(e + 2);
-        const uint32_t value = type == 3 ? u16(e + 8) : u32(e + 8);
-        if (tag == 256)
-            *width = value;
-        else if (tag == 257)
-            *height = value;
+        uint32_t* field = nullptr;
+        switch (u16(e)) {
+        case 256: field = &out->width; break;
+        case 257: field = &out->height; break;
+        case 258: field = &out->bitsPerSample; break;
+        case 259: field = &out->compression; break;
+        case 277: field = &out->samplesPerPixel; break;
+        default: break;
+        }
+        if (field && !firstValue(e, field))
+            return false;
     }
-    return *width > 0 && *height > 0 && *width <= 65535 && *height <= 65535;
+    return out->width > 0 && out->height > 0 && out->width <= 65535 && out->height <= 65535 &&
+           out->bitsPerSample > 0 && out->samplesPerPixel > 0;
+}
+
+// Checks the size an image claims before anything is allocated for it: its pixel data must fit in
+// the file (allowing for the most the compression can expand), and its decoded raster within the
+// host's limit. Answers C4D_IMAGERESULT_OK, or the result to give, with the reason in `why`.
+int32_t CheckClaimedSize(const TiffHeader& h, uint64_t fileSize, std::string* why) {
+    const std::string size = std::to_string(h.width) + "x" + std::to_string(h.height);
+    const uint64_t rowBytes = (uint64_t{h.width} * h.samplesPerPixel * h.bitsPerSample + 7) / 8;
+    const uint64_t stored = rowBytes * h.height;
+    const uint64_t expansion = h.compression == kCompressionNone       ? 1
+                               : h.compression == kCompressionPackBits ? kMaxPackBitsExpansion
+                                                                       : kMaxExpansion;
+    if (stored / expansion > fileSize) {
+        *why = "the header claims " + size + " pixels, which need at least " + std::to_string(stored / expansion) +
+               " bytes of image data; the file has " + std::to_string(fileSize);
+        return C4D_IMAGERESULT_FILESTRUCTURE;
+    }
+    const uint64_t decoded = uint64_t{h.width} * h.height * 4;
+    if (decoded > kMaxDecodedBytes) {
+        *why = size + " pixels need " + std::to_string(decoded >> 20) + " MiB to decode, more than the host's " +
+               std::to_string(kMaxDecodedBytes >> 20) + " MiB";
+        return C4D_IMAGERESULT_OUTOFMEMORY;
+    }
+    return C4D_IMAGERESULT_OK;
 }
 
 #ifdef CORVEL_HOSTSIM_LIBTIFF
-std::string g_tiffMessage;
-
-void TiffHandler(const char* module, const char* fmt, va_list ap) {
+int TiffMessage(TIFF*, void* message, const char* module, const char* fmt, va_list ap) {
     char buffer[512];
     std::vsnprintf(buffer, sizeof buffer, fmt, ap);
-    g_tiffMessage = std::string(module ? module : "libtiff") + ": " + buffer;
+    *static_cast<std::string*>(message) = std::string(module ? module : "libtiff") + ": " + buffer;
+    return 1; // handled: not passed on to the global handler
+}
+
+int TiffQuiet(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+
+// Decodes the first image into RGBA pixels, top row first. libtiff's own limit on any single
+// allocation is set to the host's, so a damaged directory cannot make libtiff allocate more either.
+int32_t DecodeTiff(const std::string& path, uint64_t fileSize, TiffHeader* h, std::vector<uint32_t>* pixels,
+                   std::string* why) {
+    TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+    if (!options)
+        return C4D_IMAGERESULT_OUTOFMEMORY;
+    TIFFOpenOptionsSetMaxSingleMemAlloc(options, static_cast<tmsize_t>(kMaxDecodedBytes));
+    TIFFOpenOptionsSetErrorHandlerExtR(options, TiffMessage, why);
+    TIFFOpenOptionsSetWarningHandlerExtR(options, TiffQuiet, nullptr);
+    TIFF* tif = TIFFOpenExt(path.c_str(), "r", options);
+    TIFFOpenOptionsFree(options);
+    if (!tif)
+        return C4D_IMAGERESULT_FILESTRUCTURE;
+    // libtiff's reading of the directory is the one that counts; check what it found again.
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &h->width);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h->height);
+    int32_t result = CheckClaimedSize(*h, fileSize, why);
+    if (result == C4D_IMAGERESULT_OK) {
+        std::vector<uint32_t> raster(static_cast<size_t>(h->width) * h->height);
+        if (TIFFReadRGBAImageOriented(tif, h->width, h->height, raster.data(), ORIENTATION_TOPLEFT, 0))
+            *pixels = std::move(raster);
+        else
+            result = C4D_IMAGERESULT_FILESTRUCTURE;
+    }
+    TIFFClose(tif);
+    return result;
 }
 #endif
 
@@ -81,8 +174,14 @@ int32_t Host::LoadImage(const std::string& path, Bitmap* out) {
         LogLine("image " + path + ": no such file");
         return C4D_IMAGERESULT_NOTEXISTING;
     }
+    const uint64_t fileSize = fs::file_size(fs::u8path(path), ec);
+    if (!ec && fileSize > kMaxImageFileBytes) {
+        LogLine("image " + path + ": larger than the host's " + std::to_string(kMaxImageFileBytes >> 20) +
+                " MiB for an image file");
+        return C4D_IMAGERESULT_OUTOFMEMORY;
+    }
     std::vector<unsigned char> bytes;
-    if (!ReadFile(path, &bytes)) {
+    if (ec || !ReadFile(path, fileSize, &bytes)) {
         LogLine("image " + path + ": cannot be read");
         return C4D_IMAGERESULT_FILEERROR;
     }
@@ -90,41 +189,30 @@ int32_t Host::LoadImage(const std::string& path, Bitmap* out) {
         LogLine("image " + path + ": not a TIFF file (the only image format of this host)");
         return C4D_IMAGERESULT_WRONGTYPE;
     }
-    uint32_t width = 0, height = 0;
-    if (!ReadTiffSize(bytes, &width, &height)) {
+    TiffHeader header;
+    if (!ReadTiffHeader(bytes, &header)) {
         LogLine("image " + path + ": damaged TIFF structure");
         return C4D_IMAGERESULT_FILESTRUCTURE;
     }
-#ifdef CORVEL_HOSTSIM_LIBTIFF
-    TIFFErrorHandler oldError = TIFFSetErrorHandler(TiffHandler);
-    TIFFErrorHandler oldWarning = TIFFSetWarningHandler(nullptr);
-    g_tiffMessage.clear();
-    int32_t result = C4D_IMAGERESULT_OK;
-    TIFF* tif = TIFFOpen(path.c_str(), "r");
-    if (!tif) {
-        result = C4D_IMAGERESULT_FILESTRUCTURE;
-    } else {
-        TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
-        TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
-        std::vector<uint32_t> raster(static_cast<size_t>(width) * height);
-        if (!TIFFReadRGBAImageOriented(tif, width, height, raster.data(), ORIENTATION_TOPLEFT, 0)) {
-            result = C4D_IMAGERESULT_FILESTRUCTURE;
-        } else {
-            out->pixels = std::move(raster);
-        }
-        TIFFClose(tif);
-    }
-    TIFFSetErrorHandler(oldError);
-    TIFFSetWarningHandler(oldWarning);
+    std::string why;
+    int32_t result = CheckClaimedSize(header, fileSize, &why);
     if (result != C4D_IMAGERESULT_OK) {
-        LogLine("image " + path + ": libtiff cannot decode it" + (g_tiffMessage.empty() ? "" : ": " + g_tiffMessage));
+        LogLine("image " + path + ": " + why);
         return result;
     }
+#ifdef CORVEL_HOSTSIM_LIBTIFF
+    std::vector<uint32_t> pixels;
+    result = DecodeTiff(path, fileSize, &header, &pixels, &why);
+    if (result != C4D_IMAGERESULT_OK) {
+        LogLine("image " + path + ": libtiff cannot decode it" + (why.empty() ? "" : ": " + why));
+        return result;
+    }
+    out->pixels = std::move(pixels);
 #else
-    out->pixels.assign(static_cast<size_t>(width) * height, 0u);
+    out->pixels.assign(static_cast<size_t>(header.width) * header.height, 0u);
 #endif
-    out->width = static_cast<int32_t>(width);
-    out->height = static_cast<int32_t>(height);
+    out->width = static_cast<int32_t>(header.width);
+    out->height = static_cast<int32_t>(header.height);
     out->source = path;
     return C4D_IMAGERESULT_OK;
 }
