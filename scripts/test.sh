@@ -6,7 +6,8 @@
 #                  tests/exports_test.cpp: format, architecture, macOS 11.0, exports, libSystem only,
 #                  ad-hoc signature over the whole file, zeroed g_maxon filled by a static
 #                  initialiser, empty quality combo box). They get its path in CORVEL_MACOS_MODULE.
-#   2. native      Linux build (preset default, warnings as errors) and the test suite
+#   2. native      Linux build (preset default, warnings as errors) and the test suite, with the
+#                  module loaded and unloaded 100 times under valgrind's memcheck (ModuleMemory)
 #   3. sanitizers  the same suite built with AddressSanitizer and UBSan (preset asan)
 #   4. windows     corvel.xdl64, corvel-host.exe and the suite cross-built with mingw-w64 (preset
 #                  windows); the suite runs under Wine against the Windows module
