@@ -194,6 +194,7 @@ TEST(PrefsFileWriting, AReadOnlyFileIsLeftAsItIs) {
     EXPECT_EQ(ReadText(file), Formatted(1));
     EXPECT_EQ(fs::status(file).permissions() & fs::perms::owner_write, fs::perms::none);
     EXPECT_EQ(Names(folder.Path()), std::vector<std::string>{"prefs.txt"});
+    fs::permissions(file, fs::perms::owner_write, fs::perm_options::add); // so that it can be removed
 }
 
 #ifndef _WIN32
