@@ -51,8 +51,9 @@ public:
 #ifdef _WIN32
             fd_ = _wopen(candidate.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
 #else
-            // O_EXCL also refuses a symbolic link planted at the name, dangling or not.
-            fd_ = open(candidate.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, 0600);
+            // O_EXCL also refuses a symbolic link planted at the name, dangling or not. A new file
+            // gets the usual mode (the umask applies); a replaced one gets its old mode later.
+            fd_ = open(candidate.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, 0666);
 #endif
             if (fd_ >= 0) {
                 path_ = candidate;
