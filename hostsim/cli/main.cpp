@@ -4,6 +4,7 @@
 //                                      actions, shut it down; console lines go to stdout, the host's
 //                                      own log (binding, registrations, leak report) to stderr
 //   corvel-host prefs FILE             print a preferences file of the stand-in host
+//   corvel-host res check FOLDER       lint a plug-in's resource folder (res_command.cpp)
 //
 // Exit codes: 0 success, 1 bad usage, 2 the module could not be loaded or was refused,
 // 3 the module left host objects behind or misused a handle, 4 a requested action failed.
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "commands.h"
 #include "hostsim/host.h"
 #include "hostsim/prefs_file.h"
 
@@ -27,6 +29,7 @@ constexpr int kExitAction = 4;
 const char* const kUsage =
     "usage: corvel-host run MODULE [options]\n"
     "       corvel-host prefs FILE\n"
+    "       corvel-host res check FOLDER [--strict] [--json]   (see corvel-host res --help)\n"
     "       corvel-host --help\n"
     "\n"
     "run: loads MODULE the way the host application does (binds its registration record, calls\n"
@@ -330,5 +333,7 @@ int main(int argc, char** argv) {
         return Run(argc, argv);
     if (command == "prefs")
         return PrintPrefs(argc, argv);
+    if (command == "res")
+        return ResCommandMain(argc, argv);
     return Usage("unknown command " + command);
 }
