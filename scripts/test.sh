@@ -6,7 +6,8 @@
 #                  tests/exports_test.cpp: format, architecture, macOS 11.0, exports, libSystem only,
 #                  ad-hoc signature over the whole file, zeroed g_maxon filled by a static
 #                  initialiser, empty quality combo box). They get its path in CORVEL_MACOS_MODULE.
-#   2. native      Linux build (preset default, warnings as errors) and the test suite
+#   2. native      Linux build (preset default, warnings as errors), the test suite, and
+#                  `corvel-host res check res --strict` on the shipped resource folder
 #   3. sanitizers  the same suite built with AddressSanitizer and UBSan (preset asan)
 #   4. windows     corvel.xdl64, corvel-host.exe and the suite cross-built with mingw-w64 (preset
 #                  windows); the suite runs under Wine against the Windows module
@@ -75,8 +76,9 @@ run_ctest() {
   return "$status"
 }
 
+# The shipped resource folder must read without a single finding, as the host will read it.
 step_native() {
-  build_preset default && run_ctest default
+  build_preset default && run_ctest default && build/default/hostsim/corvel-host res check res --strict
 }
 
 step_sanitizers() {
