@@ -111,6 +111,17 @@ TEST_F(ResourceCheck, FilesTheHostNeverReadsAreReported) {
         << findings;
 }
 
+TEST_F(ResourceCheck, DialogStringsNamingAnotherDialogAreReported) {
+    Write("strings_de-DE/dialogs/dlg_browser.str", "DIALOGSTRINGS\n  DLG_OTHER { T_TITLE \"B\"; T_PICK \"P\"; "
+                                                   "T_A \"A\"; T_B \"B\"; T_GO \"G\"; }");
+    const hostsim::ResourceCheckReport report = Check();
+    const std::string findings = AllFindings(report);
+    EXPECT_EQ(report.diagnostics.WarningCount(), 1u) << findings;
+    EXPECT_TRUE(Contains(findings, "strings_de-DE/dialogs/dlg_browser.str:2:3: warning: DIALOGSTRINGS names DLG_OTHER, "
+                                   "but the host reads this file for dialog DLG_BROWSER"))
+        << findings;
+}
+
 TEST_F(ResourceCheck, AnUnusableFileIsAnErrorAndTheRestIsStillChecked) {
     Write("strings_de-DE/c4d_strings.str", "STRINGTABLE\n{\n  IDS_NAME \"Browser\"\n}\n");
     Write("dialogs/dlg_extra.res", "DIALOG IDD_UNKNOWN { }");

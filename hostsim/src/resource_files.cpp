@@ -257,6 +257,7 @@ bool ReadDialogStrings(const std::string& bytes, const std::string& fileName, Di
     if (!open.Is('{'))
         return Unexpected(open, fileName, "'{' after DIALOGSTRINGS " + symbol.text, &d);
     out->dialogSymbol = symbol.text;
+    out->symbolPos = symbol.pos;
     out->file = fileName;
     const bool read = ReadTextEntries(&ts, fileName, open, &d, [&](const Token& key, const std::string& value) {
         const auto earlier = out->where.find(key.text);
@@ -446,8 +447,6 @@ bool ReadDialog(const std::string& bytes, const std::string& fileName, const std
     root.pos = head.pos;
     if (!DialogReader(&ts, fileName, symbols, &d).Body(&root, 0) || !ExpectEnd(&ts, fileName, "dialog", &d))
         return false;
-    if (!root.childKeys.empty())
-        d.Warning(fileName, root.childKeys.front().pos, "CHILDS directly in DIALOG; the host ignores it");
     if (root.nameKey.empty())
         d.Warning(fileName, head.pos, "the dialog has no NAME option: its window has no title unless the plug-in "
                                       "sets one");

@@ -45,8 +45,8 @@ bool LoadDialogStrings(const std::string& languageFolder, const std::string& sym
     if (!ReadResourceFile(path, &bytes, d) || !ReadDialogStrings(bytes, path, out, d))
         return false;
     if (Lower(out->dialogSymbol) != Lower(symbol))
-        d->Warning(path, SourcePos{1, 1}, "DIALOGSTRINGS names " + out->dialogSymbol + ", but the file holds the texts "
-                                              "of " + symbol);
+        d->Warning(path, out->symbolPos, "DIALOGSTRINGS names " + out->dialogSymbol +
+                                             ", but the host reads this file for dialog " + symbol);
     *found = true;
     return true;
 }

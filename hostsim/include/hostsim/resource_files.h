@@ -72,6 +72,7 @@ private:
 // The texts of one dialog in one language, with where each key was defined.
 struct DialogStrings {
     std::string dialogSymbol;
+    SourcePos symbolPos;
     std::string file;
     std::map<std::string, std::string> texts;
     std::map<std::string, SourcePos> where;
