@@ -166,10 +166,10 @@ TEST(ResCommand, ADamagedCopyGetsFileLineAndTheRightExitCode) {
     EXPECT_EQ(error["column"], 1);
 }
 
-TEST(ResCommand, BadUsageHasItsOwnExitCode) {
-    EXPECT_EQ(RunProcess(HostCli(), {"res"}).exitCode, 3);
-    EXPECT_EQ(RunProcess(HostCli(), {"res", "check"}).exitCode, 3);
-    EXPECT_EQ(RunProcess(HostCli(), {"res", "check", "a", "--no-such-flag"}).exitCode, 3);
+TEST(ResCommand, BadUsageAndAMissingFolderAreRefused) {
+    EXPECT_EQ(RunProcess(HostCli(), {"res"}).exitCode, 1);
+    EXPECT_EQ(RunProcess(HostCli(), {"res", "check"}).exitCode, 1);
+    EXPECT_EQ(RunProcess(HostCli(), {"res", "check", "a", "--no-such-flag"}).exitCode, 1);
     const ProcessResult missing = RunProcess(HostCli(), {"res", "check", "/no/such/folder"});
     EXPECT_EQ(missing.exitCode, 2);
     EXPECT_TRUE(Contains(missing.out, "error: the resource folder does not exist")) << missing.out;

@@ -12,12 +12,12 @@
 #include "commands.h"
 #include "hostsim/resource_check.h"
 
+namespace corvel_cli {
 namespace {
 
-constexpr int kExitClean = 0;
-constexpr int kExitWarnings = 1; // only with --strict
-constexpr int kExitErrors = 2;
-constexpr int kExitUsage = 3;
+// A folder with warnings only fails a strict check with 1; one with errors, like any file the host
+// cannot use, with kExitRefused.
+constexpr int kExitWarnings = 1;
 
 nlohmann::json ToJson(const hostsim::ResourceCheckReport& report) {
     nlohmann::json findings = nlohmann::json::array();
@@ -50,8 +50,8 @@ void PrintText(const hostsim::ResourceCheckReport& report) {
 int ResCommandMain(int argc, char** argv) {
     CLI::App app{"Checks a plug-in's resource folder the way the host reads it.", "corvel-host res"};
     app.require_subcommand(1);
-    app.footer("exit codes: 0 clean (or warnings only, without --strict), 1 warnings only with --strict,\n"
-               "2 errors (a file the host cannot use), 3 bad usage");
+    app.footer("exit codes: 0 clean (or warnings only, without --strict), 1 warnings only with --strict\n"
+               "(or bad usage), 2 errors: a file the host cannot use");
     std::string folder;
     bool strict = false;
     bool json = false;
@@ -62,12 +62,9 @@ int ResCommandMain(int argc, char** argv) {
     check->add_option("FOLDER", folder, "the resource folder (the res folder beside the module)")->required();
     check->add_flag("--strict", strict, "exit 1 when there are warnings");
     check->add_flag("--json", json, "print the findings as one JSON document");
-    try {
-        app.parse(argc - 1, argv + 1);
-    } catch (const CLI::ParseError& e) {
-        const int code = app.exit(e);
-        return code == 0 ? kExitClean : kExitUsage;
-    }
+    const int parsed = ParseSubcommand(app, argc, argv);
+    if (parsed >= 0)
+        return parsed;
 
     const hostsim::ResourceCheckReport report = hostsim::CheckResourceFolder(folder);
     if (json)
@@ -75,6 +72,8 @@ int ResCommandMain(int argc, char** argv) {
     else
         PrintText(report);
     if (report.diagnostics.HasErrors())
-        return kExitErrors;
-    return strict && report.diagnostics.WarningCount() > 0 ? kExitWarnings : kExitClean;
+        return kExitRefused;
+    return strict && report.diagnostics.WarningCount() > 0 ? kExitWarnings : kExitOk;
 }
+
+} // namespace corvel_cli
