@@ -80,6 +80,8 @@ std::string Token::Shown() const {
 }
 
 std::string DecodeResourceText(const std::string& bytes, const std::string& file, ResourceDiagnostics* diagnostics) {
+    if (bytes.size() > ResourceLimits::kMaxFileBytes)
+        return bytes; // refused by the lexer; not worth a copy
     const bool bom = bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0;
     const size_t start = bom ? 3 : 0;
     size_t p = start;
