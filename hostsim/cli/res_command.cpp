@@ -50,6 +50,8 @@ void PrintText(const hostsim::ResourceCheckReport& report) {
 int ResCommandMain(int argc, char** argv) {
     CLI::App app{"Checks a plug-in's resource folder the way the host reads it.", "corvel-host res"};
     app.require_subcommand(1);
+    // A folder given as /path must stay a folder on Windows too, not become a /option.
+    app.allow_windows_style_options(false);
     app.footer("exit codes: 0 clean (or warnings only, without --strict), 1 warnings only with --strict\n"
                "(or bad usage), 2 errors: a file the host cannot use");
     std::string folder;
