@@ -230,9 +230,11 @@ std::string RenderSettingsTable(const json& report) {
                 }
         Table table;
         table.Row({"parameter", "", "before", "render saw", "after"});
+        int changedAfter = 0;
         for (int32_t id : ids) {
             auto name = ParameterNames().find(id);
             const std::string b = Cell(beforeParams, id);
+            changedAfter += Cell(afterParams, id) != b ? 1 : 0;
             table.Row({std::to_string(id), name == ParameterNames().end() ? "" : name->second, b,
                        Marked(Cell(seenParams, id), b), Marked(Cell(afterParams, id), b)});
         }
@@ -242,11 +244,14 @@ std::string RenderSettingsTable(const json& report) {
             const json* named = !before.is_null() && e < before.at("effects").size() ? &before.at("effects")[e] : nullptr;
             const json& typed = named ? *named : seen.at("effects")[e];
             const std::string b = EffectCell(before, e);
+            changedAfter += EffectCell(after, e) != b ? 1 : 0;
             table.Row({"effect " + std::to_string(typed.at("type").get<int32_t>()),
                        named && named->contains("name") ? named->at("name").get<std::string>() : "", b,
                        Marked(EffectCell(seen, e), b), Marked(EffectCell(after, e), b)});
         }
-        out << table.Text() << '\n';
+        out << table.Text();
+        out << (changedAfter == 0 ? "  after: the document holds exactly what it held before.\n\n"
+                                  : "  after: " + std::to_string(changedAfter) + " row(s) differ from before.\n\n");
     }
     return out.str();
 }
