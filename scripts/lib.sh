@@ -38,10 +38,11 @@ corvel_need_packages() {
 }
 
 # What the native build needs: compiler, CMake, Ninja, GoogleTest, Google Benchmark, libtiff (the
-# stand-in host decodes the icon with it) and python3 (typesets the help file).
+# stand-in host decodes the icon with it), header-only nlohmann-json (its scene files and reports)
+# and CLI11 (its command lines; both also in its Windows build) and python3 (typesets the help file).
 corvel_need_native_tools() {
   corvel_need_packages cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev googletest \
-    libbenchmark-dev libtiff-dev
+    libbenchmark-dev libtiff-dev nlohmann-json3-dev libcli11-dev
   command -v python3 >/dev/null 2>&1 || corvel_need_packages python3
 }
 
