@@ -43,6 +43,8 @@ constexpr int64_t kVersionStamp = 2022901;
         GTEST_SKIP() << "no macOS module named: set CORVEL_MACOS_MODULE to build/macos/corvel.xlib"; \
     const std::string path = path##_env
 
+#if defined(__linux__) && defined(__x86_64__)
+
 std::vector<uint8_t> ReadBytes(const std::string& path) {
     std::ifstream in(fs::u8path(path), std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -106,8 +108,6 @@ hostsim::MachOLayout Layout(const std::vector<uint8_t>& bytes) {
     EXPECT_TRUE(layout.has_value()) << error;
     return layout ? *layout : hostsim::MachOLayout{};
 }
-
-#if defined(__linux__) && defined(__x86_64__)
 
 // ------------------------------------------------------------------------------------------------
 // Loading the real macOS module
