@@ -17,6 +17,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -131,6 +132,42 @@ TEST(MachOLoader, LinksTheModuleRunsItsInitialisersAndFindsItsExports) {
     EXPECT_TRUE(library->Close(&why)) << why;
 }
 
+// The permissions of the mapping that holds `address`, as /proc/self/maps shows them ("r-xp").
+std::string PermissionsAt(const void* address) {
+    std::ifstream maps("/proc/self/maps");
+    const auto at = reinterpret_cast<uintptr_t>(address);
+    unsigned long low = 0, high = 0;
+    char dash = 0;
+    std::string permissions, rest;
+    while (maps >> std::hex >> low >> dash >> high >> permissions && std::getline(maps, rest))
+        if (at >= low && at < high)
+            return permissions;
+    return "unmapped";
+}
+
+TEST(MachOLoader, MapsEachSegmentWithItsProtectionAndUnmapsAtClose) {
+    REQUIRE_MAC_MODULE(path);
+    const std::vector<uint8_t> bytes = ReadBytes(path);
+    const hostsim::MachOLayout layout = Layout(bytes);
+    std::vector<hostsim::MachOExport> exports;
+    std::string why;
+    ASSERT_TRUE(hostsim::DecodeMachOExports(bytes, layout, &exports, &why)) << why;
+    auto main = std::find_if(exports.begin(), exports.end(), [](const auto& e) { return e.name == "_c4d_main"; });
+    ASSERT_NE(main, exports.end());
+
+    auto library = DynamicLibrary::Open(path, &why);
+    ASSERT_TRUE(library) << why;
+    const auto* header = static_cast<const uint8_t*>(library->Symbol("c4d_main")) - main->offset;
+    EXPECT_EQ(std::memcmp(header, "\xcf\xfa\xed\xfe", 4), 0) << "the header is mapped with __TEXT";
+    std::map<std::string, std::string> expected = {
+        {"__TEXT", "r-xp"}, {"__DATA_CONST", "r--p"}, {"__DATA", "rw-p"}, {"__LINKEDIT", "r--p"}};
+    const uint64_t textAddress = layout.TextSegment()->address;
+    for (const auto& segment : layout.segments)
+        EXPECT_EQ(PermissionsAt(header + (segment.address - textAddress)), expected[segment.name]) << segment.name;
+    EXPECT_TRUE(library->Close(&why)) << why;
+    EXPECT_EQ(PermissionsAt(header), "unmapped");
+}
+
 TEST(MachOLoader, TwoLoadedCopiesKeepSeparateStateAndUnloadInAnyOrder) {
     REQUIRE_MAC_MODULE(path);
     const std::vector<uint8_t> bytes = ReadBytes(path);
@@ -178,6 +215,18 @@ TEST(MachOLoader, RefusesWhatItCannotServeAndNamesTheReason) {
         {"a newer macOS", [](auto& b, const auto&) { Put32(b, LoadCommand(b, 0x32) + 12, 14u << 16); }, "macOS 14.0"},
         {"another processor", [](auto& b, const auto&) { Put32(b, 4, 0x0100000c); }, "x86-64"},
         {"a bundle", [](auto& b, const auto&) { Put32(b, 12, 8); }, "not a dynamic library"},
+        {"a lazy symbol pointer left unbound",
+         [](auto& b, const auto& l) {
+             // The first lazy bind names its symbol, then binds: turn that bind into a separator.
+             size_t at = l.lazyBinds.offset;
+             while (b[at] != 0x40)
+                 ++at;
+             while (b[++at] != 0) {
+             }
+             ASSERT_EQ(b[at + 1], 0x90) << "BIND_OPCODE_DO_BIND after the first symbol";
+             b[at + 1] = 0x00;
+         },
+         "has no lazy bind"},
         {"an unknown rebase opcode", [](auto& b, const auto& l) { b[l.rebases.offset] = 0xf0; }, "unknown opcode"},
         {"an initialiser outside the code",
          [](auto& b, const auto& l) {
