@@ -405,7 +405,7 @@ std::unique_ptr<DynamicLibrary::Image> OpenMachOModule(const std::string& path, 
     try {
         return MachOModule::Load(path);
     } catch (const Refusal& refusal) {
-        *why = "cannot load this macOS module: " + refusal.why;
+        *why = "the Mach-O loader refuses it: " + refusal.why;
         return nullptr;
     }
 }

@@ -4,8 +4,8 @@
 
 namespace hostsim {
 
-std::unique_ptr<DynamicLibrary::Image> OpenMachOModule(const std::string& path, std::string* why) {
-    *why = "cannot load " + path + ": it is a macOS (Mach-O) module, which this host runs only on Linux x86-64";
+std::unique_ptr<DynamicLibrary::Image> OpenMachOModule(const std::string& /*path*/, std::string* why) {
+    *why = "it is a macOS (Mach-O) module, which this host runs only on Linux x86-64";
     return nullptr;
 }
 
