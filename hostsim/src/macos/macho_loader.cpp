@@ -6,9 +6,8 @@
 // in for, no thread-local variables, only the classic rebase/bind information), map the segments,
 // apply the rebases, resolve every import against the shims (all of them before any is written)
 // and apply the binds (lazy ones too, so the lazy binder is never needed), protect each segment as
-// the file says
-// (__DATA_CONST read-only once fixed), then run the initialisers in section order. Unloading runs
-// the ___cxa_atexit handlers in reverse, then the terminators, then unmaps.
+// the file says (__DATA_CONST read-only once fixed), then run the initialisers in section order.
+// Unloading runs the ___cxa_atexit handlers in reverse, then the terminators, then unmaps.
 #include <sys/mman.h>
 
 #include <cstdint>
