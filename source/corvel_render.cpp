@@ -129,14 +129,34 @@ void DeriveFeatureSwitches(const CorvelSettings& s, WorkWriter& w) {
     w.ForceOffUnlessKept(s.keepParam5069, 5069);
 }
 
+// The first effect of each managed type, found in one walk of the effect list: the same answers
+// as FindVideoPost per type, in host calls that grow with the list only once.
+using ManagedVideoPosts = BaseVideoPost[CORVEL_EFFECT_MARKS];
+
+void FindManagedVideoPosts(const RenderData& rd, ManagedVideoPosts& found) {
+    Int32 missing = CORVEL_EFFECT_MARKS;
+    for (BaseVideoPost vp = rd.GetFirstVideoPost(); vp && missing > 0; vp = vp.GetNext()) {
+        const Int32 type = vp.GetType();
+        for (Int32 i = 0; i < CORVEL_EFFECT_MARKS; ++i) {
+            if (!found[i] && kManagedEffects[i].pluginId == type) {
+                found[i] = vp;
+                --missing;
+            }
+        }
+    }
+}
+
 // Switches off every managed effect whose switch is off and that is present and enabled. An
 // effect that is missing or that the user disabled stays unmarked, so the restore never enables
 // what was disabled before the render.
 void SwitchEffectsOff(const CorvelSettings& s, RenderData& rd, RenderMarks& switchedOff) {
-    for (const ManagedEffect& effect : kManagedEffects) {
+    ManagedVideoPosts found;
+    FindManagedVideoPosts(rd, found);
+    for (Int32 i = 0; i < CORVEL_EFFECT_MARKS; ++i) {
+        const ManagedEffect& effect = kManagedEffects[i];
         if (s.*effect.keep)
             continue;
-        BaseVideoPost vp = FindVideoPost(rd, effect.pluginId);
+        BaseVideoPost& vp = found[i];
         if (!vp || vp.GetBit(BIT_VPDISABLED))
             continue;
         vp.SetBit(BIT_VPDISABLED);
@@ -181,12 +201,19 @@ Bool DeriveRenderSettings(const CorvelSettings& s, const BaseDocument& doc, Rend
 }
 
 void RestoreEffects(RenderData& rd, const RenderMarks& switchedOff) {
-    for (const ManagedEffect& effect : kManagedEffects) {
-        if (!switchedOff[effect.mark])
+    Bool any = false;
+    for (Bool mark : switchedOff)
+        any = any || mark;
+    if (!any)
+        return;
+    ManagedVideoPosts found;
+    FindManagedVideoPosts(rd, found);
+    for (Int32 i = 0; i < CORVEL_EFFECT_MARKS; ++i) {
+        if (!switchedOff[kManagedEffects[i].mark])
             continue;
         // Flips back only the bit this render set: were it clear by now, flipping would disable
         // an effect the user has enabled.
-        BaseVideoPost vp = FindVideoPost(rd, effect.pluginId);
+        BaseVideoPost& vp = found[i];
         if (vp && vp.GetBit(BIT_VPDISABLED))
             vp.ToggleBit(BIT_VPDISABLED);
     }

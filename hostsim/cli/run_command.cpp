@@ -2,6 +2,7 @@
 // does, carries out the requested user actions, shuts it down and reports what it left behind.
 // Console lines go to stdout, the host's own log (binding, registrations, leak report) to stderr.
 #include <cstdint>
+#include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -10,6 +11,8 @@
 
 #include "commands.h"
 #include "hostsim/host.h"
+#include "hostsim/run_report.h"
+#include "hostsim/scene.h"
 #include "run_actions.h"
 
 namespace corvel_cli {
@@ -29,6 +32,9 @@ struct RunOptions {
     std::vector<AllocFault> faults;
     bool failSave = false;
     bool refuseRegistration = false;
+    std::string sceneFile;          // empty: the host's own untitled document
+    std::string reportFile;         // empty: no report; "-": standard output
+    bool renderTable = false;
 };
 
 bool ParseAllocFault(const std::string& text, AllocFault* out, std::string* why) {
@@ -89,6 +95,15 @@ void AddRunOptions(CLI::App& app, RunOptions* o) {
         ->type_name("[KIND:]N");
     app.add_flag("--refuse-registration", o->refuseRegistration, "refuse the module's first plug-in registration");
     app.add_flag_callback("--no-document", [o] { o->host.activeDocument = false; }, "run without an active document");
+    app.add_option("--scene", o->sceneFile, "the documents and render settings the host starts with (JSON)")
+        ->type_name("FILE");
+    app.add_option("--report", o->reportFile,
+                   "write what the run did as JSON: console, renders with the settings each saw, "
+                   "render settings before and after, host calls, objects left ('-': stdout; the "
+                   "console then goes to stderr)")
+        ->type_name("FILE|-");
+    app.add_flag("--render-table", o->renderTable,
+                 "print each render's settings side by side: before, what the render saw, after");
     app.add_option("--startup-folder", o->host.startupFolder, "the folder the host names for its own modules")
         ->type_name("DIR");
     AddEachOccurrence(
@@ -130,11 +145,34 @@ const char* const kActionHelp =
     "  close             close the dialog as the user would\n"
     "  show              print the dialog's gadgets and menu to stderr\n";
 
-int RunModule(const RunOptions& o) {
+// Writes the run's report where --report asked for it. False (with a message) when it could not.
+bool WriteReport(const std::string& where, const nlohmann::json& report) {
+    if (where == "-") {
+        std::cout << report.dump(2) << std::endl;
+        return static_cast<bool>(std::cout);
+    }
+    std::ofstream out(where, std::ios::binary | std::ios::trunc);
+    out << report.dump(2) << '\n';
+    out.close();
+    if (!out) {
+        std::cerr << "corvel-host: --report " << where << ": cannot be written\n";
+        return false;
+    }
+    return true;
+}
+
+int RunModule(const RunOptions& o, const hostsim::Scene* scene) {
     hostsim::HostOptions options = o.host;
-    options.consoleEcho = &std::cout;
+    // With the report on stdout, the console lines move to stderr so that stdout stays JSON.
+    options.consoleEcho = o.reportFile == "-" ? &std::cerr : &std::cout;
     options.logEcho = &std::cerr;
     hostsim::Host host(options);
+    hostsim::RunReportInputs reportInputs;
+    reportInputs.module = o.module;
+    reportInputs.sceneFile = o.sceneFile;
+    if (scene)
+        hostsim::ApplyScene(host, *scene);
+    reportInputs.renderSettingsBefore = hostsim::ActiveRenderSettings(host);
     if (!host.Load(o.module)) {
         std::cerr << "corvel-host: " << host.LastError() << "\n";
         return kExitRefused;
@@ -152,6 +190,13 @@ int RunModule(const RunOptions& o) {
         if (!CarryOut(host, a))
             actionsOk = false;
     const std::vector<hostsim::LiveObject> leaks = host.Shutdown();
+    if (!o.reportFile.empty() || o.renderTable) {
+        const nlohmann::json report = hostsim::MakeRunReport(host, reportInputs);
+        if (o.renderTable)
+            (o.reportFile == "-" ? std::cerr : std::cout) << "\n" << hostsim::RenderSettingsTable(report);
+        if (!o.reportFile.empty() && !WriteReport(o.reportFile, report))
+            actionsOk = false;
+    }
     if (!leaks.empty() || !host.Violations().empty()) {
         std::cerr << "corvel-host: the module left " << leaks.size() << " host object(s) behind and misused "
                   << host.Violations().size() << " handle(s)\n";
@@ -170,7 +215,16 @@ int RunCommandMain(int argc, char** argv) {
     const int parsed = ParseSubcommand(app, argc, argv);
     if (parsed >= 0)
         return parsed;
-    return RunModule(options);
+    // A scene that cannot be read is a usage error, found before the module is loaded.
+    hostsim::Scene scene;
+    if (!options.sceneFile.empty()) {
+        std::string why;
+        if (!hostsim::LoadSceneFile(options.sceneFile, &scene, &why)) {
+            std::cerr << "corvel-host: --scene " << why << "\n";
+            return kExitUsage;
+        }
+    }
+    return RunModule(options, options.sceneFile.empty() ? nullptr : &scene);
 }
 
 } // namespace corvel_cli
