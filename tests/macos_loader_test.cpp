@@ -500,6 +500,22 @@ TEST(MacShims, StaticDestructorsRunInReverseWhenTheirImageGoesAndOnlyThen) {
     EXPECT_EQ(g_finalised.back(), 5);
 }
 
+void ImageKeyDestructor(void*) {}
+
+TEST(MacShims, KeysOfAnUnloadedImageAreDeletedWithIt) {
+    // A key whose destructor lies in an image that goes away would make every later thread exit
+    // call into unmapped memory.
+    Pthread p;
+    const void* code = reinterpret_cast<const void*>(&ImageKeyDestructor);
+    hostsim::macos::RegisterImage(code, code, 1);
+    unsigned long imageKey = 0, otherKey = 0;
+    ASSERT_EQ(p.keyCreate(&imageKey, ImageKeyDestructor), 0);
+    ASSERT_EQ(p.keyCreate(&otherKey, nullptr), 0);
+    hostsim::macos::FinalizeImage(code);
+    EXPECT_EQ(p.keyDelete(imageKey), kMacEINVAL) << "the image's key outlived it";
+    EXPECT_EQ(p.keyDelete(otherKey), 0) << "another key went with the image";
+}
+
 TEST(MacShimsDeathTest, LazyBinderAndUnwinderStopTheProcessByName) {
     auto* binder = reinterpret_cast<void (*)()>(hostsim::macos::FindShim("dyld_stub_binder"));
     auto* resume = reinterpret_cast<void (*)()>(hostsim::macos::FindShim("__Unwind_Resume"));

@@ -178,7 +178,7 @@ void FinalizeImage(const void* header) {
             if (found == g_images.end())
                 return;
             if (found->second.handlers.empty()) {
-                DeleteKeysWithDestructorsIn(found->second.begin, found->second.size);
+                DeleteKeysOf(found->second.begin, found->second.size);
                 g_images.erase(found);
                 return;
             }

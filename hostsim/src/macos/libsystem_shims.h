@@ -23,8 +23,9 @@ void* FindShim(const std::string& name);
 std::vector<std::string> ShimNames();
 
 // One loaded image, known to the shims that act per image: ___cxa_atexit files a handler under
-// the image whose header is its `dso` argument, and thread-specific keys whose destructor lies in
-// the image are deleted when it goes (a thread that exits later must not call into unmapped code).
+// the image whose header is its `dso` argument, and the thread-specific keys the image created (or
+// whose destructor lies in it) are deleted when it goes: a thread that exits later must not call
+// into unmapped code, and glibc's keys are few.
 void RegisterImage(const void* header, const void* begin, size_t size);
 // Runs the image's ___cxa_atexit handlers in reverse order of registration (including any that a
 // handler registers while they run), deletes its keys and forgets the image.
@@ -37,8 +38,9 @@ struct ShimEntry {
 };
 std::vector<ShimEntry> PthreadShims();
 std::vector<ShimEntry> LocaleShims();
-// Deletes the thread-specific keys whose destructor lies in [begin, begin + size).
-void DeleteKeysWithDestructorsIn(const void* begin, size_t size);
+// Deletes the thread-specific keys created by code in [begin, begin + size) or whose destructor
+// lies there.
+void DeleteKeysOf(const void* begin, size_t size);
 
 } // namespace hostsim::macos
 

@@ -289,21 +289,23 @@ int Once(MacOnce* o, void (*routine)()) {
 
 // ---- thread-specific data -------------------------------------------------------------------------
 
-// macOS keys are 8 bytes wide, glibc's 4: each macOS key holds a glibc key. The destructors are
-// remembered so that an unloaded image's keys can be deleted.
+// macOS keys are 8 bytes wide, glibc's 4: each macOS key holds a glibc key. Who created each key
+// and its destructor are remembered so that an unloaded image's keys can be deleted.
 struct KeyRecord {
     pthread_key_t key;
     void (*destructor)(void*);
+    const void* creator; // the return address of the pthread_key_create call
 };
 std::mutex g_keysMutex;
 std::vector<KeyRecord> g_keys;
 
-int KeyCreate(MacKey* key, void (*destructor)(void*)) {
+__attribute__((noinline)) int KeyCreate(MacKey* key, void (*destructor)(void*)) {
+    const void* creator = __builtin_return_address(0);
     pthread_key_t glibcKey;
     if (pthread_key_create(&glibcKey, destructor) != 0)
         return kMacEAGAIN;
     std::lock_guard<std::mutex> lock(g_keysMutex);
-    g_keys.push_back({glibcKey, destructor});
+    g_keys.push_back({glibcKey, destructor, creator});
     *key = glibcKey;
     return 0;
 }
@@ -330,12 +332,15 @@ void* Address(Fn* fn) {
 
 } // namespace
 
-void DeleteKeysWithDestructorsIn(const void* begin, size_t size) {
+void DeleteKeysOf(const void* begin, size_t size) {
     const auto low = reinterpret_cast<uintptr_t>(begin);
+    auto inside = [&](const void* address) {
+        const auto at = reinterpret_cast<uintptr_t>(address);
+        return at >= low && at - low < size;
+    };
     std::lock_guard<std::mutex> lock(g_keysMutex);
     for (auto it = g_keys.begin(); it != g_keys.end();) {
-        const auto at = reinterpret_cast<uintptr_t>(it->destructor);
-        if (it->destructor && at >= low && at - low < size) {
+        if (inside(reinterpret_cast<const void*>(it->destructor)) || inside(it->creator)) {
             pthread_key_delete(it->key);
             it = g_keys.erase(it);
         } else {
