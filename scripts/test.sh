@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Builds and tests everything, then prints a summary; exits non-zero if any step failed.
 #
-#   1. macos       corvel.xlib cross-built with zig + ld64.lld (preset macos). Nothing here runs
-#                  Mach-O, so the suites below inspect the file (MacModule tests in
-#                  tests/exports_test.cpp: format, architecture, macOS 11.0, exports, libSystem only,
-#                  ad-hoc signature over the whole file, zeroed g_maxon filled by a static
-#                  initialiser, empty quality combo box). They get its path in CORVEL_MACOS_MODULE.
-#   2. native      Linux build (preset default, warnings as errors) and the test suite, with the
-#                  module loaded and unloaded 100 times under valgrind's memcheck (ModuleMemory)
+#   1. macos       corvel.xlib cross-built with zig + ld64.lld (preset macos), then the native
+#                  suite (preset default) run against it: the stand-in host loads the Mach-O
+#                  module itself (CORVEL_TEST_MODULE names it to the tests). The suites below also
+#                  inspect the file (MacModule tests in tests/exports_test.cpp: signature, install
+#                  name, minimum OS, exports) and load it (tests/macos_loader_test.cpp); they get
+#                  its path in CORVEL_MACOS_MODULE.
+#   2. native      Linux build (preset default, warnings as errors), the test suite (with the
+#                  module loaded and unloaded 100 times under valgrind's memcheck: ModuleMemory),
+#                  and `corvel-host res check res --strict` on the shipped resource folder
 #   3. sanitizers  the same suite built with AddressSanitizer and UBSan (preset asan)
 #   4. windows     corvel.xdl64, corvel-host.exe and the suite cross-built with mingw-w64 (preset
 #                  windows); the suite runs under Wine against the Windows module
@@ -76,8 +78,9 @@ run_ctest() {
   return "$status"
 }
 
+# The shipped resource folder must read without a single finding, as the host will read it.
 step_native() {
-  build_preset default && run_ctest default
+  build_preset default && run_ctest default && build/default/hostsim/corvel-host res check res --strict
 }
 
 step_sanitizers() {
@@ -107,12 +110,20 @@ step_windows() {
   build_preset windows && run_ctest windows
 }
 
-# The suites inspect the macOS module when it was built in this run (never a stale one).
+# The suites inspect the macOS module when it was built in this run (never a stale one). The same
+# suite as the native step then runs against it, format-specific file checks aside.
 step_macos() {
   unset CORVEL_MACOS_MODULE
   build_preset macos || return 1
   export CORVEL_MACOS_MODULE="$corvel_root/build/macos/corvel.xlib"
-  echo "build/macos/corvel.xlib built; the suites below inspect it (MacModule tests)"
+  echo "build/macos/corvel.xlib built; the suites below inspect and load it"
+  build_preset default || return 1
+  local status
+  export CORVEL_TEST_MODULE="$CORVEL_MACOS_MODULE"
+  run_ctest default
+  status=$?
+  unset CORVEL_TEST_MODULE
+  return "$status"
 }
 
 # Each archive must hold exactly the plug-in folder: the module, every file of res/, the help file.
@@ -148,7 +159,7 @@ corvel_log "Checking tools"
 corvel_need_native_tools
 if wants windows || wants macos || wants packages; then corvel_need_cross_tools; fi
 
-unset CORVEL_MACOS_MODULE
+unset CORVEL_MACOS_MODULE CORVEL_TEST_MODULE
 wants macos && run_step macos step_macos
 wants native && run_step native step_native
 wants sanitizers && run_step sanitizers step_sanitizers

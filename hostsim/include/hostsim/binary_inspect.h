@@ -6,9 +6,9 @@
 //   ELF    (Linux .xso64):  .dynsym exports and undefined symbols, DT_NEEDED imports, DT_SONAME;
 //   PE/COFF (Windows .xdl64): export directory, import directory (libraries and the names taken
 //                           from each), the DLL's internal name;
-//   Mach-O (macOS .xlib):   export trie (or the external symbols of the symbol table), undefined
-//                           symbols with their library, LC_LOAD_DYLIB imports, LC_ID_DYLIB,
-//                           LC_BUILD_VERSION, code signature.
+//   Mach-O (macOS .xlib):   export trie (or the external symbols of the symbol table), the
+//                           symbols bound from other libraries (with the library), LC_LOAD_DYLIB
+//                           imports, LC_ID_DYLIB, LC_BUILD_VERSION, code signature.
 // It works on bytes in memory and never executes or maps anything, so a module for another
 // platform can be checked here. Every offset in the file is bounds-checked: a damaged or truncated
 // file is refused with a reason, never read out of bounds. Only 64-bit little-endian images are
