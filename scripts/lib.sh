@@ -38,10 +38,12 @@ corvel_need_packages() {
 }
 
 # What the native build needs: compiler, CMake, Ninja, GoogleTest, Google Benchmark, libtiff (the
-# stand-in host decodes the icon with it) and python3 (typesets the help file).
+# stand-in host decodes the icon with it), the header-only nlohmann-json and CLI11 (the stand-in
+# host's reports and command line; the Windows build uses the same headers) and python3 (typesets
+# the help file).
 corvel_need_native_tools() {
   corvel_need_packages cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev googletest \
-    libbenchmark-dev libtiff-dev
+    libbenchmark-dev libtiff-dev nlohmann-json3-dev libcli11-dev
   command -v python3 >/dev/null 2>&1 || corvel_need_packages python3
 }
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "commands.h"
 #include "hostsim/host.h"
 #include "hostsim/prefs_file.h"
 
@@ -27,6 +28,7 @@ constexpr int kExitAction = 4;
 const char* const kUsage =
     "usage: corvel-host run MODULE [options]\n"
     "       corvel-host prefs FILE\n"
+    "       corvel-host validate MODULE [options]   (see corvel-host validate --help)\n"
     "       corvel-host --help\n"
     "\n"
     "run: loads MODULE the way the host application does (binds its registration record, calls\n"
@@ -330,5 +332,7 @@ int main(int argc, char** argv) {
         return Run(argc, argv);
     if (command == "prefs")
         return PrintPrefs(argc, argv);
+    if (command == "validate")
+        return ValidateCommandMain(argc, argv);
     return Usage("unknown command " + command);
 }
