@@ -87,17 +87,16 @@ LifecycleExpectation LifecycleModel::Initialise(LifecycleCall call) {
 }
 
 LifecycleExpectation LifecycleModel::LoadResource() {
-    // Without a host table the module can reach no host service: it cannot load anything.
-    if (!tableHeld_)
-        return Answer(kUnknown);
+    // The folder lives on the host heap, which the registration binding reaches even before the
+    // first initialisation; only the load itself needs the host table.
     resourceFolderHeld_ = true;
     if (loadAttempted_)
-        return Answer(resourceHeld_ ? kOk : kUnknown);
+        return Answer(resourceHeld_ ? kOk : kUnknown); // a failed load is not retried
     LifecycleExpectation e;
-    e.loadsResource = true;
     loadAttempted_ = true;
+    e.loadsResource = tableHeld_;
     // Without its own file name the module asks for a relative folder, which no host resolves.
-    resourceHeld_ = pathHeld_ && facts_.resourceLoads;
+    resourceHeld_ = tableHeld_ && pathHeld_ && facts_.resourceLoads;
     e.answer = resourceHeld_ ? kOk : kUnknown;
     return e;
 }
@@ -117,9 +116,12 @@ LifecycleExpectation LifecycleModel::Apply(LifecycleCall call) {
         LifecycleExpectation e = Answer(kOk);
         if (--counter_ != 0)
             return e;
+        // Back to the state before the first initialisation, apart from the table: a later
+        // initialisation loads the resource afresh.
         e.tearsDown = true;
         resourceHeld_ = false;
         resourceFolderHeld_ = false;
+        loadAttempted_ = false;
         pathHeld_ = false;
         return e;
     }

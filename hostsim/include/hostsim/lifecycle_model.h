@@ -1,8 +1,9 @@
 // lifecycle_model.h - what a module must answer to every order of c4d_main calls, written from the
 // host's lifecycle rules: actions 1 and 3 nest through a load counter (only the step 0 -> 1
 // initialises, only the step 1 -> 0 tears down), the host table is kept from the first
-// initialisation on, the resource is loaded at most once per load (a failed load is not retried),
-// and a command id can be registered with the host only once.
+// initialisation on, the resource is asked for at most once between two teardowns (a failed load
+// is not retried; a message that comes before any host table counts as that one attempt), and a
+// command id can be registered with the host only once.
 //
 // The validator runs every order of these calls up to a depth against the real module and
 // compares each answer, each resource load the module asks for, and what it holds afterwards.
@@ -76,7 +77,7 @@ private:
     bool tableHeld_ = false;          // kept from the first initialisation on, also after teardown
     bool pathHeld_ = false;
     bool resourceFolderHeld_ = false;
-    bool loadAttempted_ = false;      // survives teardown: the module asks for its resource once
+    bool loadAttempted_ = false;      // until the next teardown
     bool resourceHeld_ = false;
     bool commandRegistered_ = false;  // the host keeps the registration until it frees plug-ins
 };
