@@ -1,6 +1,8 @@
 // c4d_baselist.cpp - list objects and description ids.
 #include "c4d_baselist.h"
 
+#include "c4d_document.h"
+
 DescID::DescID(const DescLevel& level) : DescID() { PushId(level); }
 
 void DescID::PushId(const DescLevel& level) {
@@ -47,9 +49,27 @@ Bool BaseList2D::SetData(const BaseContainer& bc, Bool merge) {
     return t && handle_ && bc.IsValid() && t->SetData(handle_, bc.Get(), merge);
 }
 
-Bool BaseList2D::Message(Int32 type, void* data) {
+namespace {
+
+Bool SendListMessage(C4D_ListObject* obj, Int32 type, void* data) {
     const C4D_ListTable* t = c4d_link::Lists();
-    return t && handle_ && t->Message(handle_, type, data);
+    return t && obj && t->Message(obj, type, data);
+}
+
+} // namespace
+
+Bool BaseList2D::Message(Int32 type) { return SendListMessage(handle_, type, nullptr); }
+
+Bool BaseList2D::Message(Int32 type, const DescriptionCommand& dc) {
+    C4D_DescriptionCommand record{dc.descId ? dc.descId->Get() : nullptr, dc.msg ? dc.msg->Get() : nullptr, nullptr,
+                                  nullptr};
+    return SendListMessage(handle_, type, &record);
+}
+
+Bool BaseList2D::Message(Int32 type, const DescriptionCheckUpdate& cu) {
+    C4D_DescriptionCheckUpdate record{cu.doc ? cu.doc->Get() : nullptr, cu.drawflags,
+                                      cu.descid ? cu.descid->Get() : nullptr};
+    return SendListMessage(handle_, type, &record);
 }
 
 BaseVideoPost BaseVideoPost::GetNext() const {

@@ -38,6 +38,23 @@ private:
     C4D_DescID id_;
 };
 
+class BaseDocument;
+
+// The record of MSG_DESCRIPTION_COMMAND: a parameter button pressed, with the action message that
+// the host's own user interface would send for it. Both are borrowed for the call.
+struct DescriptionCommand {
+    const DescID* descId = nullptr;
+    const BaseContainer* msg = nullptr;
+};
+
+// The record of MSG_DESCRIPTION_CHECKUPDATE: the parameter `descid` of an object in `doc` changed
+// and the host should bring what depends on it up to date.
+struct DescriptionCheckUpdate {
+    const BaseDocument* doc = nullptr;
+    Int32 drawflags = 0;
+    const DescID* descid = nullptr;
+};
+
 class BaseList2D {
 public:
     BaseList2D() = default;
@@ -61,8 +78,11 @@ public:
     // Writes `bc` into the parameters: with `merge` its keys replace or add to the object's;
     // without, the parameters become exactly `bc`. False when the host refused.
     Bool SetData(const BaseContainer& bc, Bool merge = true);
-    // Sends a message with its data record; answers the object's result.
-    Bool Message(Int32 type, void* data = nullptr);
+    // Sends a message without data (MSG_UPDATE); answers the object's result.
+    Bool Message(Int32 type);
+    // The description messages with their records, translated into the host's form for the call.
+    Bool Message(Int32 type, const DescriptionCommand& dc);
+    Bool Message(Int32 type, const DescriptionCheckUpdate& cu);
 
     C4D_ListObject* Get() const { return handle_; }
 

@@ -19,6 +19,7 @@ constexpr Int32 BFM_INIT = FourCC('b', 'I', 'N', 'I');
 constexpr Int32 BFM_INITVALUES = FourCC('b', 'V', 'I', 'N');
 constexpr Int32 BFM_ACTION = FourCC('b', 'A', 'C', 'T');
 constexpr Int32 BFM_ACTION_ID = FourCC('m', 'e', 'i', 'd');
+constexpr Int32 BFM_ACTION_VALUE = FourCC('m', 'e', 'v', 'a');
 constexpr Int32 BFM_CHECKCLOSE = FourCC('c', 'h', 'k', 'c');
 constexpr Int32 BFM_DESTROY = FourCC('d', 's', 't', 'y');
 constexpr Int32 BFM_CORE_MESSAGE = FourCC('M', 'c', 'i', 'M');

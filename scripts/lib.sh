@@ -38,9 +38,8 @@ corvel_need_packages() {
 }
 
 # What the native build needs: compiler, CMake, Ninja, GoogleTest, Google Benchmark, libtiff (the
-# stand-in host decodes the icon with it), the header-only nlohmann-json and CLI11 (the stand-in
-# host's reports and command line; the Windows build uses the same headers) and python3 (typesets
-# the help file).
+# stand-in host decodes the icon with it), header-only nlohmann-json (its scene files and reports)
+# and CLI11 (its command lines; both also in its Windows build) and python3 (typesets the help file).
 corvel_need_native_tools() {
   corvel_need_packages cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev googletest \
     libbenchmark-dev libtiff-dev nlohmann-json3-dev libcli11-dev

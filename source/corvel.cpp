@@ -65,8 +65,6 @@ constexpr ComboBox kComboBoxes[] = {
 #endif
 };
 
-// Output value that renders into the editor view (no resolution or Picture Viewer options).
-constexpr Int32 OUTPUT_EDITOR = 6030;
 // Antialiasing value that makes the filter choice meaningless.
 constexpr Int32 ANTIALIASING_NONE = 6000;
 
@@ -246,7 +244,8 @@ Bool CorvelDialog::InitValues() {
 }
 
 Bool CorvelDialog::Command(Int32 id, const BaseContainer& /*msg*/) {
-    if (!GetActiveDocument())
+    const BaseDocument doc = GetActiveDocument();
+    if (!doc)
         return false;
 
     if (const SettingsField* field = FindSettingByGadget(id)) {
@@ -257,6 +256,9 @@ Bool CorvelDialog::Command(Int32 id, const BaseContainer& /*msg*/) {
     }
 
     switch (id) {
+    case IDC_RENDER:
+        StartRender(doc);
+        break;
     case IDC_CLOSE:
         Close();
         break;
@@ -276,7 +278,7 @@ Bool CorvelDialog::Command(Int32 id, const BaseContainer& /*msg*/) {
         ShowHelpFile();
         break;
     default:
-        // The render button and the quality box are handled elsewhere or not at all.
+        // The quality box is shown, but nothing reads its choice.
         break;
     }
     return true;
@@ -289,6 +291,58 @@ void CorvelDialog::ShowAbout() { MessageDialog(GEMB_OK_WARNING, kAboutText); }
 void CorvelDialog::ShowHelpFile() {
     // A missing manual is not reported: the host's file opener has nothing to show either.
     GeExecuteFile(GeGetPluginPath() + String("Corvel.pdf"));
+}
+
+// --- CorvelDialog: the render ------------------------------------------------------------------------
+
+namespace {
+
+constexpr const char* kNoRenderSettingsLine =
+    "Corvel: the active document has no render settings; nothing was rendered.";
+constexpr const char* kNotPreparedLine =
+    "Corvel: not enough memory to prepare the render settings; nothing was rendered.";
+constexpr const char* kNotRestoredLine =
+    "Corvel: the render settings could not be put back; check them before saving the scene.";
+
+} // namespace
+
+Bool CorvelDialog::StartRender(BaseDocument doc) {
+    ReadGadgets();
+    RenderData rd = doc.GetActiveRenderData();
+    // A document always has active render settings in the host; should it ever answer none,
+    // there is nothing to derive from or to put back, so nothing is changed.
+    if (!rd) {
+        GePrint(kNoRenderSettingsLine);
+        return false;
+    }
+
+    // Without both copies nothing is touched: a render from a half-made work copy, or a restore
+    // from an empty backup, would leave the user's settings changed.
+    BaseContainer backup = rd.GetData();
+    BaseContainer work = rd.GetData();
+    if (!backup.IsValid() || !work.IsValid()) {
+        GePrint(kNotPreparedLine);
+        return false;
+    }
+
+    // A derivation that could not complete (the button's copy or a value the host could not hold)
+    // renders nothing; the live settings, which the button may have changed, are restored below.
+    const Bool prepared = DeriveRenderSettings(settings, doc, rd, work, switchedOff) && rd.SetData(work, true);
+    if (prepared) {
+        rd.Message(MSG_UPDATE);
+        EventAdd(0);
+        // The host's render command takes its own copy of the document before it returns; the
+        // render runs on that copy while the settings are already back.
+        CallCommand(RenderCommandFor(settings.output), 0);
+    } else {
+        GePrint(kNotPreparedLine);
+    }
+
+    RestoreEffects(rd, switchedOff);
+    if (!rd.SetData(backup, true))
+        GePrint(kNotRestoredLine);
+    rd.Message(MSG_UPDATE);
+    return prepared;
 }
 
 // --- Corvel: the command -----------------------------------------------------------------------------

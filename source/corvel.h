@@ -5,14 +5,13 @@
 #include "c4d_basecontainer.h"
 #include "c4d_gui.h"
 #include "c4d_plugin.h"
+#include "c4d_document.h"
+#include "corvel_render.h"
 #include "corvel_settings.h"
 
 // The plug-in id of the command; also the id of the dialog's window and of the stored
 // preferences.
 constexpr Int32 CORVEL_PLUGIN_ID = 1027069;
-
-// Render effects a render may switch off and must switch back on afterwards.
-constexpr Int32 CORVEL_EFFECT_MARKS = 11;
 
 // The plug-in's one window. It lives as long as the command (the host destroys both together),
 // so the settings record survives every closing of the window.
@@ -42,6 +41,11 @@ public:
     // Enables the gadgets whose use depends on other choices.
     void UpdateEnabling();
 
+    // Renders `doc` once with what the dialog shows and puts its render settings back at once.
+    // False, with a console line, when nothing was rendered because the render settings could not
+    // be prepared; the document is then as it was.
+    Bool StartRender(BaseDocument doc);
+
     const CorvelSettings& Settings() const { return settings; }
     // The render effects the last render switched off (and switched on again afterwards).
     const Bool (&SwitchedOff() const)[CORVEL_EFFECT_MARKS] { return switchedOff; }
@@ -52,7 +56,7 @@ private:
 
     CorvelSettings settings;
     // Marks of the render effects the current render switched off; never stored.
-    Bool switchedOff[CORVEL_EFFECT_MARKS];
+    RenderMarks switchedOff;
 };
 
 // The command: opens the dialog.

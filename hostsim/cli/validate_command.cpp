@@ -74,6 +74,8 @@ void PrintProgress(const validate::CaseResult& r) {
 
 } // namespace
 
+namespace corvel_cli {
+
 int ValidateCommandMain(int argc, char** argv) {
     CLI::App app{kDescription, "corvel-host validate"};
     validate::Options options;
@@ -95,12 +97,9 @@ int ValidateCommandMain(int argc, char** argv) {
     // The child process of one case (started by the validator itself).
     app.add_option("--run-case", caseFile)->group("");
     app.add_option("--result", resultFile)->group("");
-    try {
-        app.parse(argc - 1, argv + 1);
-    } catch (const CLI::ParseError& e) {
-        const int code = app.exit(e);
-        return code == 0 ? validate::kExitPassed : validate::kExitUsage;
-    }
+    const int parsed = ParseSubcommand(app, argc, argv);
+    if (parsed >= 0)
+        return parsed;
     if (!caseFile.empty())
         return RunChild(options.module, caseFile, resultFile, options.caseTimeoutSeconds);
 
@@ -124,3 +123,5 @@ int ValidateCommandMain(int argc, char** argv) {
     }
     return exitCode;
 }
+
+} // namespace corvel_cli

@@ -822,6 +822,11 @@ bool Host::UserClose(DialogWindow* w) {
 // ------------------------------------------------------------------------------------------------
 // Scene
 // ------------------------------------------------------------------------------------------------
+void Host::ClearDocuments() {
+    activeDocument_ = nullptr;
+    documents_.clear();
+}
+
 Document* Host::NewDocument(const std::string& name) {
     documents_.push_back(std::make_unique<Document>());
     documents_.back()->name = name;

@@ -94,6 +94,19 @@ inline Host& H() {
 
 inline Host::Internal& I() { return H().internal(); }
 
+// A table entry that counts the call against its service area before it runs the operation, so
+// the cost of a module operation can be read in host calls.
+template <ServiceArea Area, auto Operation>
+struct CountedOperation;
+template <ServiceArea Area, typename R, typename... Args, R (*Operation)(Args...)>
+struct CountedOperation<Area, Operation> {
+    static R Call(Args... args) {
+        H().CountHostCall(Area);
+        return Operation(args...);
+    }
+};
+#define HOSTSIM_COUNTED(area, operation) (&CountedOperation<ServiceArea::area, &operation>::Call)
+
 // A pointer as text, for messages.
 inline std::string Ptr(const void* p) {
     char buffer[32];

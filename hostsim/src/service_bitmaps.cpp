@@ -59,6 +59,12 @@ static int32_t BmpGetHeight(const C4D_Bitmap* bmp) {
 };
 
 namespace abi {
-const C4D_BitmapTable kBitmap = {BitmapService::BmpAlloc, BitmapService::BmpFree, BitmapService::BmpInitWithFile, BitmapService::BmpSetFloatData, BitmapService::BmpGetWidth, BitmapService::BmpGetHeight};
+const C4D_BitmapTable kBitmap = {
+    HOSTSIM_COUNTED(Bitmaps, BitmapService::BmpAlloc),
+    HOSTSIM_COUNTED(Bitmaps, BitmapService::BmpFree),
+    HOSTSIM_COUNTED(Bitmaps, BitmapService::BmpInitWithFile),
+    HOSTSIM_COUNTED(Bitmaps, BitmapService::BmpSetFloatData),
+    HOSTSIM_COUNTED(Bitmaps, BitmapService::BmpGetWidth),
+    HOSTSIM_COUNTED(Bitmaps, BitmapService::BmpGetHeight)};
 } // namespace abi
 } // namespace hostsim

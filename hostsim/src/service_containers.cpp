@@ -89,8 +89,19 @@ static int32_t BcGetIndexId(const C4D_Container* bc, int32_t index) {
 };
 
 namespace abi {
-const C4D_ContainerTable kContainer = {ContainerService::BcAlloc,    ContainerService::BcFree,     ContainerService::BcCopyTo,   ContainerService::BcGetId,    ContainerService::BcSetId,
-                                       ContainerService::BcSetInt32, ContainerService::BcSetBool,  ContainerService::BcSetFloat, ContainerService::BcGetInt32, ContainerService::BcGetBool,
-                                       ContainerService::BcGetFloat, ContainerService::BcGetCount, ContainerService::BcGetIndexId};
+const C4D_ContainerTable kContainer = {
+    HOSTSIM_COUNTED(Containers, ContainerService::BcAlloc),
+    HOSTSIM_COUNTED(Containers, ContainerService::BcFree),
+    HOSTSIM_COUNTED(Containers, ContainerService::BcCopyTo),
+    HOSTSIM_COUNTED(Containers, ContainerService::BcGetId),
+    HOSTSIM_COUNTED(Containers, ContainerService::BcSetId),
+    HOSTSIM_COUNTED(Containers, ContainerService::BcSetInt32),
+    HOSTSIM_COUNTED(Containers, ContainerService::BcSetBool),
+    HOSTSIM_COUNTED(Containers, ContainerService::BcSetFloat),
+    HOSTSIM_COUNTED(Containers, ContainerService::BcGetInt32),
+    HOSTSIM_COUNTED(Containers, ContainerService::BcGetBool),
+    HOSTSIM_COUNTED(Containers, ContainerService::BcGetFloat),
+    HOSTSIM_COUNTED(Containers, ContainerService::BcGetCount),
+    HOSTSIM_COUNTED(Containers, ContainerService::BcGetIndexId)};
 } // namespace abi
 } // namespace hostsim

@@ -263,10 +263,26 @@ static bool DlgMenuFinished(C4D_DialogWindow* w) {
 };
 
 namespace abi {
-const C4D_DialogTable kDialog = {DialogService::DlgCreateWindow,     DialogService::DlgDestroyWindow, DialogService::DlgOpen,          DialogService::DlgRestoreLayout,
-                                 DialogService::DlgClose,            DialogService::DlgLoadDialogResource, DialogService::DlgFreeChildren, DialogService::DlgAddChild,
-                                 DialogService::DlgSetInt32,         DialogService::DlgSetBool,       DialogService::DlgGetInt32,      DialogService::DlgGetBool,
-                                 DialogService::DlgEnable,           DialogService::DlgMenuFlushAll,  DialogService::DlgMenuSubBegin,  DialogService::DlgMenuAddString,
-                                 DialogService::DlgMenuAddSeparator, DialogService::DlgMenuAddCommand, DialogService::DlgMenuSubEnd,   DialogService::DlgMenuFinished};
+const C4D_DialogTable kDialog = {
+    HOSTSIM_COUNTED(Dialogs, DialogService::DlgCreateWindow),
+    HOSTSIM_COUNTED(Dialogs, DialogService::DlgDestroyWindow),
+    HOSTSIM_COUNTED(Dialogs, DialogService::DlgOpen),
+    HOSTSIM_COUNTED(Dialogs, DialogService::DlgRestoreLayout),
+    HOSTSIM_COUNTED(Dialogs, DialogService::DlgClose),
+    HOSTSIM_COUNTED(Dialogs, DialogService::DlgLoadDialogResource),
+    HOSTSIM_COUNTED(Dialogs, DialogService::DlgFreeChildren),
+    HOSTSIM_COUNTED(Dialogs, DialogService::DlgAddChild),
+    HOSTSIM_COUNTED(Dialogs, DialogService::DlgSetInt32),
+    HOSTSIM_COUNTED(Dialogs, DialogService::DlgSetBool),
+    HOSTSIM_COUNTED(Dialogs, DialogService::DlgGetInt32),
+    HOSTSIM_COUNTED(Dialogs, DialogService::DlgGetBool),
+    HOSTSIM_COUNTED(Dialogs, DialogService::DlgEnable),
+    HOSTSIM_COUNTED(Dialogs, DialogService::DlgMenuFlushAll),
+    HOSTSIM_COUNTED(Dialogs, DialogService::DlgMenuSubBegin),
+    HOSTSIM_COUNTED(Dialogs, DialogService::DlgMenuAddString),
+    HOSTSIM_COUNTED(Dialogs, DialogService::DlgMenuAddSeparator),
+    HOSTSIM_COUNTED(Dialogs, DialogService::DlgMenuAddCommand),
+    HOSTSIM_COUNTED(Dialogs, DialogService::DlgMenuSubEnd),
+    HOSTSIM_COUNTED(Dialogs, DialogService::DlgMenuFinished)};
 } // namespace abi
 } // namespace hostsim

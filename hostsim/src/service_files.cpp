@@ -86,7 +86,14 @@ static bool FnExecuteFile(const C4D_Filename* fn) {
 };
 
 namespace abi {
-const C4D_FileTable kFile = {FileService::FnConstruct,    FileService::FnDestruct,  FileService::FnCopyTo,    FileService::FnJoin,
-                             FileService::FnGetDirectory, FileService::FnGetString, FileService::FnSetString, FileService::FnExecuteFile};
+const C4D_FileTable kFile = {
+    HOSTSIM_COUNTED(Files, FileService::FnConstruct),
+    HOSTSIM_COUNTED(Files, FileService::FnDestruct),
+    HOSTSIM_COUNTED(Files, FileService::FnCopyTo),
+    HOSTSIM_COUNTED(Files, FileService::FnJoin),
+    HOSTSIM_COUNTED(Files, FileService::FnGetDirectory),
+    HOSTSIM_COUNTED(Files, FileService::FnGetString),
+    HOSTSIM_COUNTED(Files, FileService::FnSetString),
+    HOSTSIM_COUNTED(Files, FileService::FnExecuteFile)};
 } // namespace abi
 } // namespace hostsim

@@ -35,6 +35,8 @@ static bool GenCallCommand(int32_t id, int32_t subid) {
         const ListObject& rd = *h.activeDocument_->activeRenderData;
         call.tookSnapshot = true;
         call.renderParams = rd.data;
+        call.renderDataType = rd.type;
+        call.renderDataName = rd.name;
         for (const auto& vp : rd.videoPosts)
             call.videoPostBits.emplace_back(vp->type, vp->bits);
     }
@@ -123,8 +125,14 @@ static void GenCheckInteraction(int32_t a, int32_t b, int32_t c) { H().interacti
 };
 
 namespace abi {
-const C4D_GeneralTable kGeneral = {GeneralService::GenPrint,           GeneralService::GenMessageDialog,      GeneralService::GenEventAdd,
-                                   GeneralService::GenCallCommand,     GeneralService::GenRegisterPlugin,     GeneralService::GenGetWorldPluginData,
-                                   GeneralService::GenSetWorldPluginData, GeneralService::GenCheckInteraction};
+const C4D_GeneralTable kGeneral = {
+    HOSTSIM_COUNTED(General, GeneralService::GenPrint),
+    HOSTSIM_COUNTED(General, GeneralService::GenMessageDialog),
+    HOSTSIM_COUNTED(General, GeneralService::GenEventAdd),
+    HOSTSIM_COUNTED(General, GeneralService::GenCallCommand),
+    HOSTSIM_COUNTED(General, GeneralService::GenRegisterPlugin),
+    HOSTSIM_COUNTED(General, GeneralService::GenGetWorldPluginData),
+    HOSTSIM_COUNTED(General, GeneralService::GenSetWorldPluginData),
+    HOSTSIM_COUNTED(General, GeneralService::GenCheckInteraction)};
 } // namespace abi
 } // namespace hostsim

@@ -100,8 +100,16 @@ static C4D_HString GetApplicationFolder(int32_t which) {
 };
 
 namespace abi {
-const MaxonSystemInterface kSystem = {MaxonServices::SysAlloc, MaxonServices::SysFree, MaxonServices::SysDeleteObject};
-const MaxonStringInterface kString = {MaxonServices::StrCreate, MaxonServices::StrRetain, MaxonServices::StrRelease, MaxonServices::StrGetUtf8, MaxonServices::StrGetLength};
+const MaxonSystemInterface kSystem = {
+    HOSTSIM_COUNTED(System, MaxonServices::SysAlloc),
+    HOSTSIM_COUNTED(System, MaxonServices::SysFree),
+    HOSTSIM_COUNTED(System, MaxonServices::SysDeleteObject)};
+const MaxonStringInterface kString = {
+    HOSTSIM_COUNTED(Strings, MaxonServices::StrCreate),
+    HOSTSIM_COUNTED(Strings, MaxonServices::StrRetain),
+    HOSTSIM_COUNTED(Strings, MaxonServices::StrRelease),
+    HOSTSIM_COUNTED(Strings, MaxonServices::StrGetUtf8),
+    HOSTSIM_COUNTED(Strings, MaxonServices::StrGetLength)};
 const MaxonHostObject kHostObject = {MaxonServices::GetApplicationFolder};
 
 int32_t Resolver(void*, const MaxonEntity* declaration, void** slot) {

@@ -57,6 +57,9 @@ static C4D_HString ResLoadString(const C4D_Resource* res, int32_t id) {
 };
 
 namespace abi {
-const C4D_ResourceTable kResource = {ResourceService::ResLoad, ResourceService::ResRelease, ResourceService::ResLoadString};
+const C4D_ResourceTable kResource = {
+    HOSTSIM_COUNTED(Resources, ResourceService::ResLoad),
+    HOSTSIM_COUNTED(Resources, ResourceService::ResRelease),
+    HOSTSIM_COUNTED(Resources, ResourceService::ResLoadString)};
 } // namespace abi
 } // namespace hostsim

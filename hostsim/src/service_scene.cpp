@@ -88,9 +88,19 @@ static C4D_ListObject* DocGetActiveRenderData(const C4D_Document* doc) {
 };
 
 namespace abi {
-const C4D_ListTable kList = {SceneService::ListGetType, SceneService::ListGetNext, SceneService::ListGetAllBits, SceneService::ListSetAllBits,
-                             SceneService::ListToggleBit, SceneService::ListGetData, SceneService::ListSetData,  SceneService::ListMessage};
-const C4D_SceneTable kScene = {SceneService::SceneGetFirstVideoPost};
-const C4D_DocumentTable kDocument = {SceneService::DocGetActiveDocument, SceneService::DocGetActiveRenderData};
+const C4D_ListTable kList = {
+    HOSTSIM_COUNTED(Lists, SceneService::ListGetType),
+    HOSTSIM_COUNTED(Lists, SceneService::ListGetNext),
+    HOSTSIM_COUNTED(Lists, SceneService::ListGetAllBits),
+    HOSTSIM_COUNTED(Lists, SceneService::ListSetAllBits),
+    HOSTSIM_COUNTED(Lists, SceneService::ListToggleBit),
+    HOSTSIM_COUNTED(Lists, SceneService::ListGetData),
+    HOSTSIM_COUNTED(Lists, SceneService::ListSetData),
+    HOSTSIM_COUNTED(Lists, SceneService::ListMessage)};
+const C4D_SceneTable kScene = {
+    HOSTSIM_COUNTED(Scene, SceneService::SceneGetFirstVideoPost)};
+const C4D_DocumentTable kDocument = {
+    HOSTSIM_COUNTED(Documents, SceneService::DocGetActiveDocument),
+    HOSTSIM_COUNTED(Documents, SceneService::DocGetActiveRenderData)};
 } // namespace abi
 } // namespace hostsim

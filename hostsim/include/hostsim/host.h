@@ -70,6 +70,13 @@ inline constexpr int kAllocKindCount = 7;
 const char* AllocKindName(AllocKind kind);
 bool ParseAllocKind(const std::string& name, AllocKind* out);
 
+// The service areas of the host's tables, as host calls are counted.
+enum class ServiceArea : int {
+    System, Strings, General, Containers, Bitmaps, Files, Dialogs, Resources, Lists, Scene, Documents
+};
+inline constexpr int kServiceAreaCount = 11;
+const char* ServiceAreaName(ServiceArea area);
+
 struct LiveObject {
     AllocKind kind;
     uint64_t serial;      // 1-based number of the allocation of that kind
@@ -128,6 +135,8 @@ struct CommandCall {
     bool tookSnapshot = false;
     Container renderParams;
     std::vector<std::pair<int32_t, int32_t>> videoPostBits; // (type, bits), in list order
+    int32_t renderDataType = 0;
+    std::string renderDataName;
 };
 
 struct MessageBox {
@@ -197,6 +206,14 @@ public:
     // foreign pointer). Each is also on the log.
     const std::vector<std::string>& Violations() const { return violations_; }
 
+    // ---- Host calls -----------------------------------------------------------------------------
+    // Calls the module made into each service area (both channels: the c4d_main tables and the
+    // interfaces bound through g_maxon), since load or the last ResetHostCalls().
+    uint64_t HostCalls(ServiceArea area) const { return hostCalls_[static_cast<int>(area)]; }
+    uint64_t HostCallsTotal() const;
+    void ResetHostCalls() { hostCalls_.fill(0); }
+    void CountHostCall(ServiceArea area) { ++hostCalls_[static_cast<int>(area)]; }
+
     // ---- Console and log --------------------------------------------------------------------
     const std::vector<std::string>& Console() const { return console_; }
     void ClearConsole() { console_.clear(); }
@@ -264,6 +281,9 @@ public:
 
     // ---- Scene ----------------------------------------------------------------------------------
     Document* NewDocument(const std::string& name);
+    // Removes every document (the active one included); the host then has no active document.
+    void ClearDocuments();
+    const std::vector<std::unique_ptr<Document>>& Documents() const { return documents_; }
     Document* ActiveDocument() const { return activeDocument_; }
     void SetActiveDocument(Document* doc) { activeDocument_ = doc; }
 
@@ -315,6 +335,7 @@ private:
     std::array<uint64_t, kAllocKindCount> failAt_{};
     std::array<bool, kAllocKindCount> failAll_{};
     std::vector<std::string> violations_;
+    std::array<uint64_t, kServiceAreaCount> hostCalls_{};
 
     std::vector<std::string> console_;
     std::vector<std::string> log_;

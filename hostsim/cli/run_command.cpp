@@ -1,0 +1,230 @@
+// corvel-host run MODULE [options]: loads, binds and starts the module as the host application
+// does, carries out the requested user actions, shuts it down and reports what it left behind.
+// Console lines go to stdout, the host's own log (binding, registrations, leak report) to stderr.
+#include <cstdint>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+#include "commands.h"
+#include "hostsim/host.h"
+#include "hostsim/run_report.h"
+#include "hostsim/scene.h"
+#include "run_actions.h"
+
+namespace corvel_cli {
+namespace {
+
+struct AllocFault {
+    hostsim::AllocKind kind = hostsim::AllocKind::Heap;
+    uint64_t serial = 0;   // 1 = the first allocation of that kind
+};
+
+// Everything the command line of `run` sets. New options add a field here and a line to
+// AddRunOptions.
+struct RunOptions {
+    std::string module;
+    hostsim::HostOptions host;
+    std::vector<RunAction> actions;   // in command line order
+    std::vector<AllocFault> faults;
+    bool failSave = false;
+    bool refuseRegistration = false;
+    std::string sceneFile;          // empty: the host's own untitled document
+    std::string reportFile;         // empty: no report; "-": standard output
+    bool renderTable = false;
+};
+
+bool ParseAllocFault(const std::string& text, AllocFault* out, std::string* why) {
+    const size_t colon = text.find(':');
+    if (colon != std::string::npos && !hostsim::ParseAllocKind(text.substr(0, colon), &out->kind)) {
+        *why = "unknown allocation kind in --fail-alloc " + text;
+        return false;
+    }
+    const std::string count = colon == std::string::npos ? text : text.substr(colon + 1);
+    char* end = nullptr;
+    const unsigned long long n = count.empty() || count[0] == '-' ? 0 : std::strtoull(count.c_str(), &end, 10);
+    if (n == 0 || !end || *end != '\0') {
+        *why = "--fail-alloc needs a count of 1 or more, got " + text;
+        return false;
+    }
+    out->serial = n;
+    return true;
+}
+
+// An option whose every occurrence is handed to `take` as it is parsed, so that occurrences of
+// different options keep their order on the command line.
+template <typename Take>
+CLI::Option* AddEachOccurrence(CLI::App& app, const std::string& name, Take take, const std::string& help) {
+    return app
+        .add_option(
+            name,
+            [name, take](const CLI::results_t& values) {
+                std::string why;
+                for (const std::string& v : values)
+                    if (!take(v, &why))
+                        throw CLI::ValidationError(name, why);
+                return true;
+            },
+            help)
+        ->trigger_on_parse()
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+}
+
+void AddRunOptions(CLI::App& app, RunOptions* o) {
+    app.add_option("MODULE", o->module, "the module file (corvel.xso64, corvel.xdl64)")->required();
+    app.add_option("--api-version", o->host.apiVersion, "host API version handed to the module")
+        ->capture_default_str();
+    app.add_option("--prefs", o->host.prefsFile, "keep the world plug-in preferences in FILE between runs")
+        ->type_name("FILE")
+        ->check([](const std::string& v) { return v.empty() ? std::string("needs a file") : std::string(); });
+    app.add_flag("--fail-save", o->failSave, "refuse the module's next preferences save");
+    AddEachOccurrence(
+        app, "--fail-alloc",
+        [o](const std::string& v, std::string* why) {
+            AllocFault f;
+            if (!ParseAllocFault(v, &f, why))
+                return false;
+            o->faults.push_back(f);
+            return true;
+        },
+        "make the N-th allocation of a kind of host object fail (1 = the first); KIND: heap "
+        "(default), string, container, bitmap, filename, window, resource")
+        ->type_name("[KIND:]N");
+    app.add_flag("--refuse-registration", o->refuseRegistration, "refuse the module's first plug-in registration");
+    app.add_flag_callback("--no-document", [o] { o->host.activeDocument = false; }, "run without an active document");
+    app.add_option("--scene", o->sceneFile, "the documents and render settings the host starts with (JSON)")
+        ->type_name("FILE");
+    app.add_option("--report", o->reportFile,
+                   "write what the run did as JSON: console, renders with the settings each saw, "
+                   "render settings before and after, host calls, objects left ('-': stdout; the "
+                   "console then goes to stderr)")
+        ->type_name("FILE|-");
+    app.add_flag("--render-table", o->renderTable,
+                 "print each render's settings side by side: before, what the render saw, after");
+    app.add_option("--startup-folder", o->host.startupFolder, "the folder the host names for its own modules")
+        ->type_name("DIR");
+    AddEachOccurrence(
+        app, "--execute",
+        [o](const std::string& v, std::string* why) {
+            RunAction a;
+            if (!ParseExecuteAction(v, &a, why))
+                return false;
+            o->actions.push_back(a);
+            return true;
+        },
+        "run the registered command ID (default: the first one registered)")
+        ->expected(0, 1)
+        ->type_name("[=ID]");
+    AddEachOccurrence(
+        app, "--do",
+        [o](const std::string& v, std::string* why) {
+            RunAction a;
+            if (!ParseDoAction(v, &a, why))
+                return false;
+            o->actions.push_back(a);
+            return true;
+        },
+        "a user action on the open dialog, in order with --execute (see below)")
+        ->type_name("ACTION");
+}
+
+const char* const kRunDescription =
+    "Loads MODULE the way the host application does (binds its registration record, calls c4d_main\n"
+    "with action 1, plug-in message 1 and action 2), carries out the actions given with\n"
+    "--execute/--do in order, then shuts it down (action 3, frees its plug-ins, unloads it) and\n"
+    "reports every host object the module did not give back. Console lines go to stdout, the\n"
+    "host's own log to stderr.";
+
+const char* const kActionHelp =
+    "actions (--do):\n"
+    "  set:GADGET=VALUE  change a check box (0/1) or pick a combo entry\n"
+    "  click:ID          press a button or choose a menu entry\n"
+    "  close             close the dialog as the user would\n"
+    "  show              print the dialog's gadgets and menu to stderr\n";
+
+// Writes the run's report where --report asked for it. False (with a message) when it could not.
+bool WriteReport(const std::string& where, const nlohmann::json& report) {
+    if (where == "-") {
+        std::cout << report.dump(2) << std::endl;
+        return static_cast<bool>(std::cout);
+    }
+    std::ofstream out(where, std::ios::binary | std::ios::trunc);
+    out << report.dump(2) << '\n';
+    out.close();
+    if (!out) {
+        std::cerr << "corvel-host: --report " << where << ": cannot be written\n";
+        return false;
+    }
+    return true;
+}
+
+int RunModule(const RunOptions& o, const hostsim::Scene* scene) {
+    hostsim::HostOptions options = o.host;
+    // With the report on stdout, the console lines move to stderr so that stdout stays JSON.
+    options.consoleEcho = o.reportFile == "-" ? &std::cerr : &std::cout;
+    options.logEcho = &std::cerr;
+    hostsim::Host host(options);
+    hostsim::RunReportInputs reportInputs;
+    reportInputs.module = o.module;
+    reportInputs.sceneFile = o.sceneFile;
+    if (scene)
+        hostsim::ApplyScene(host, *scene);
+    reportInputs.renderSettingsBefore = hostsim::ActiveRenderSettings(host);
+    if (!host.Load(o.module)) {
+        std::cerr << "corvel-host: " << host.LastError() << "\n";
+        return kExitRefused;
+    }
+    for (const AllocFault& f : o.faults)
+        host.FailAllocation(f.kind, f.serial);
+    if (o.failSave)
+        host.FailNextPrefsSave();
+    if (o.refuseRegistration)
+        host.RefuseRegistrations(1);
+
+    host.Startup();
+    bool actionsOk = true;
+    for (const RunAction& a : o.actions)
+        if (!CarryOut(host, a))
+            actionsOk = false;
+    const std::vector<hostsim::LiveObject> leaks = host.Shutdown();
+    if (!o.reportFile.empty() || o.renderTable) {
+        const nlohmann::json report = hostsim::MakeRunReport(host, reportInputs);
+        if (o.renderTable)
+            (o.reportFile == "-" ? std::cerr : std::cout) << "\n" << hostsim::RenderSettingsTable(report);
+        if (!o.reportFile.empty() && !WriteReport(o.reportFile, report))
+            actionsOk = false;
+    }
+    if (!leaks.empty() || !host.Violations().empty()) {
+        std::cerr << "corvel-host: the module left " << leaks.size() << " host object(s) behind and misused "
+                  << host.Violations().size() << " handle(s)\n";
+        return kExitLeaks;
+    }
+    return actionsOk ? kExitOk : kExitAction;
+}
+
+} // namespace
+
+int RunCommandMain(int argc, char** argv) {
+    CLI::App app{kRunDescription, "corvel-host run"};
+    RunOptions options;
+    AddRunOptions(app, &options);
+    app.footer(std::string(kActionHelp) + "\n" + kExitCodeHelp);
+    const int parsed = ParseSubcommand(app, argc, argv);
+    if (parsed >= 0)
+        return parsed;
+    // A scene that cannot be read is a usage error, found before the module is loaded.
+    hostsim::Scene scene;
+    if (!options.sceneFile.empty()) {
+        std::string why;
+        if (!hostsim::LoadSceneFile(options.sceneFile, &scene, &why)) {
+            std::cerr << "corvel-host: --scene " << why << "\n";
+            return kExitUsage;
+        }
+    }
+    return RunModule(options, options.sceneFile.empty() ? nullptr : &scene);
+}
+
+} // namespace corvel_cli
