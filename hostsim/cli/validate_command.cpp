@@ -93,6 +93,7 @@ int ValidateCommandMain(int argc, char** argv) {
         ->check(CLI::PositiveNumber);
     app.add_option("--json", jsonFile, "write the report as JSON to FILE");
     app.add_option("--junit", junitFile, "write the report as JUnit XML to FILE");
+    app.add_option("--render-button", options.renderButton, "the dialog's gadget that renders (default 10032)");
     app.add_flag("--quiet,-q", quiet, "no progress lines on standard error");
     // The child process of one case (started by the validator itself).
     app.add_option("--run-case", caseFile)->group("");

@@ -26,6 +26,9 @@ bool ShutDown(Host& host);
 // Checks after a shutdown: nothing left behind, no misused handle, the module unloaded.
 void CheckCleanShutdown(const Host& host, bool unloaded, std::vector<std::string>* failures);
 
+// Renders spec.cycles random scenes from spec.seed on, one freshly loaded module each.
+void RunRenderScenes(const std::string& module, const CaseSpec& spec, CaseResult* r);
+
 // The lifecycle cases at a strictness: orders grouped so that each child runs a few thousand.
 std::vector<CaseSpec> PlanLifecycleCases(int strictness, bool resourceLoads);
 

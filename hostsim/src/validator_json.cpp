@@ -67,6 +67,7 @@ json SpecJson(const CaseSpec& c) {
     case CaseSpec::Kind::Render:
         j["cycles"] = c.cycles;
         j["seed"] = c.seed;
+        j["render_button"] = c.renderButton;
         break;
     case CaseSpec::Kind::Binding:
     case CaseSpec::Kind::Discover: break;
@@ -101,6 +102,7 @@ CaseSpec SpecFrom(const json& j) {
     }
     c.cycles = j.value("cycles", 0);
     c.seed = j.value("seed", uint64_t{0});
+    c.renderButton = j.value("render_button", 0);
     return c;
 }
 
@@ -172,8 +174,7 @@ std::string ResultToJson(const CaseResult& r) {
               {"prefs_before", PrefsJson(r.prefsBefore)},
               {"prefs_after", PrefsJson(r.prefsAfter)},
               {"commands", r.commands},
-              {"resource_loads", r.resourceLoads},
-              {"scenes_supported", r.scenesSupported}};
+              {"resource_loads", r.resourceLoads}};
     json gadgets = json::array();
     for (const GadgetInfo& g : r.gadgets)
         gadgets.push_back({{"id", g.id},
@@ -209,7 +210,6 @@ bool ResultFromJson(const std::string& text, CaseResult* result, std::string* wh
         r.prefsAfter = PrefsFrom(j.at("prefs_after"));
         r.commands = j.at("commands").get<std::vector<std::string>>();
         r.resourceLoads = j.at("resource_loads").get<bool>();
-        r.scenesSupported = j.at("scenes_supported").get<bool>();
         for (const json& g : j.at("gadgets")) {
             GadgetInfo info;
             info.id = g.at("id").get<int32_t>();

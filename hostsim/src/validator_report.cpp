@@ -93,7 +93,8 @@ void PrintSummary(const Report& report, std::ostream& out) {
             out << "      " << c.failures[i] << "\n";
     }
     out << "\nfigures: " << report.scenarios << " scenarios, " << report.faultsInjected << " faults injected, "
-        << report.lifecycleOrders << " lifecycle orders, " << report.processes << " processes, "
+        << report.lifecycleOrders << " lifecycle orders, " << report.scenesRendered << " scenes rendered, "
+        << report.processes << " processes, "
         << Seconds(report.seconds) << " s\n";
     out << "result: "
         << (report.moduleRefused ? "REFUSED (the module could not be loaded, bound or started)"
@@ -129,7 +130,8 @@ std::string ReportJson(const Report& report) {
                       {"processes", report.processes},
                       {"scenarios", report.scenarios},
                       {"faults_injected", report.faultsInjected},
-                      {"lifecycle_orders", report.lifecycleOrders}}},
+                      {"lifecycle_orders", report.lifecycleOrders},
+                      {"scenes_rendered", report.scenesRendered}}},
                     {"cases", cases}};
     return j.dump(2) + "\n";
 }

@@ -193,7 +193,7 @@ public:
             CaseSpec reload = SimpleCase(CaseSpec::Kind::Reload, "reload",
                                          "load, start, open and unload " + std::to_string(ReloadCycles()) + " times");
             reload.cycles = ReloadCycles();
-            for (const CaseSpec& c : Interleave({{reload}, lifecycle, faults})) {
+            for (const CaseSpec& c : Interleave({{reload}, RenderCases(round), lifecycle, faults})) {
                 CaseResult r = RunOrSkip(c);
                 if (c.kind == CaseSpec::Kind::Scenario && r.status != CaseResult::Status::Skipped)
                     JudgePrefs(ReferenceOf(c, scenarios, references), &r);
@@ -205,6 +205,23 @@ public:
 
 private:
     int ReloadCycles() const { return 5 * options_.strictness; }
+
+    // Render cases of 25 scenes each, two per strictness level; each round of --repeat draws
+    // other scenes from the same seed.
+    std::vector<CaseSpec> RenderCases(int round) const {
+        constexpr int kScenesPerCase = 25;
+        std::vector<CaseSpec> cases;
+        const int count = 2 * options_.strictness;
+        for (int i = 0; i < count; ++i) {
+            CaseSpec c = SimpleCase(CaseSpec::Kind::Render, "render", "");
+            c.cycles = kScenesPerCase;
+            c.seed = options_.seed * 1000003u + static_cast<uint64_t>(round * count + i) * kScenesPerCase;
+            c.renderButton = options_.renderButton;
+            c.name = "random scenes " + std::to_string(c.seed) + " to " + std::to_string(c.seed + kScenesPerCase - 1);
+            cases.push_back(c);
+        }
+        return cases;
+    }
 
     bool BudgetSpent() const {
         return options_.budgetSeconds > 0 &&
@@ -233,6 +250,8 @@ private:
     const CaseResult& Add(CaseResult r) {
         if (r.group == "lifecycle" && r.status != CaseResult::Status::Skipped)
             report_.lifecycleOrders += r.checks;
+        if (r.group == "render" && r.status != CaseResult::Status::Skipped)
+            report_.scenesRendered += r.checks;
         report_.faultsInjected += r.faultsInjected;
         report_.cases.push_back(std::move(r));
         if (options_.progress)

@@ -11,8 +11,9 @@
 //              no crash, no misused handle, nothing left behind, stored preferences either as
 //              before the failed step or as a successful run leaves them
 //   reload     load, start, shut down and unload repeated in one process
-//   render     random scenes rendered through the dialog's render button (when the host can load
-//              scenes): every render settings parameter and effect bit as before the render
+//   render     random scenes rendered through the dialog's render button with random dialog
+//              values: afterwards every render settings parameter that was there before holds
+//              its value bit for bit, and every effect its bits
 // The strictness level decides how much of each runs; the seed makes random choices repeatable;
 // a time budget stops starting new cases once it is spent (the report counts what was skipped).
 #ifndef CORVEL_HOSTSIM_VALIDATOR_H
@@ -86,9 +87,10 @@ struct CaseSpec {
     // Scenario: the scenario and the fault injected at its step under test.
     Scenario scenario;
     Fault fault;
-    // Reload: cycles in one process. Render: scenes and the seed that makes them.
+    // Reload: cycles in one process. Render: scenes, the seed that makes them, the button.
     int cycles = 0;
     uint64_t seed = 0;
+    int32_t renderButton = 0;
 };
 
 // Stored preferences, one line per container ("1027069: 7000=i6000 7005=b1 5008=f0x1.4p+10"),
@@ -132,7 +134,6 @@ struct CaseResult {
     std::vector<GadgetInfo> gadgets;
     std::vector<MenuEntryInfo> menu;
     bool resourceLoads = true;
-    bool scenesSupported = false;
 };
 const char* StatusName(CaseResult::Status status);
 
@@ -146,6 +147,8 @@ struct Options {
     std::string executable;             // this program, started for every case
     // Called after each case has finished (for progress lines).
     std::function<void(const CaseResult&)> progress;
+    // The dialog's gadget that renders the active document.
+    int32_t renderButton = 10032;
 };
 
 struct Report {
@@ -160,6 +163,7 @@ struct Report {
     uint64_t scenarios = 0;             // distinct user scenarios
     uint64_t faultsInjected = 0;
     uint64_t lifecycleOrders = 0;
+    uint64_t scenesRendered = 0;
     uint64_t skippedForBudget = 0;
     bool moduleRefused = false;
     int Count(CaseResult::Status status) const;
