@@ -6,10 +6,13 @@
 #                  tests/exports_test.cpp: format, architecture, macOS 11.0, exports, libSystem only,
 #                  ad-hoc signature over the whole file, zeroed g_maxon filled by a static
 #                  initialiser, empty quality combo box). They get its path in CORVEL_MACOS_MODULE.
-#   2. native      Linux build (preset default, warnings as errors) and the test suite
+#   2. native      Linux build (preset default, warnings as errors) and the test suite, then
+#                  `corvel-host validate` on the Linux module with a time budget
+#                  (CORVEL_VALIDATE_BUDGET seconds, default 45; reports in build/validate/)
 #   3. sanitizers  the same suite built with AddressSanitizer and UBSan (preset asan)
 #   4. windows     corvel.xdl64, corvel-host.exe and the suite cross-built with mingw-w64 (preset
-#                  windows); the suite runs under Wine against the Windows module
+#                  windows); the suite runs under Wine against the Windows module, then
+#                  `corvel-host.exe validate` on it under Wine with the same time budget
 #   5. packages    the plug-in folders for Windows and macOS, archived, with checksums verified
 #
 # On a fresh Debian 12 machine it first installs what is missing (apt-get; zig from the npm
@@ -75,8 +78,26 @@ run_ctest() {
   return "$status"
 }
 
+# run_validate LABEL COMMAND...: runs `corvel-host validate` (COMMAND is the host program, with
+# wine-exec.sh in front under Wine) on a module with a bounded time budget, keeps its reports in
+# build/validate/LABEL.{json,xml} and adds its figures to the closing summary.
+validate_budget="${CORVEL_VALIDATE_BUDGET:-45}"
+validate_figures=()
+run_validate() {
+  local label="$1" status figures
+  shift
+  mkdir -p build/validate
+  "$@" --budget "$validate_budget" --quiet --json "build/validate/$label.json" --junit "build/validate/$label.xml" \
+    | sed 's/^/  /'
+  status=${PIPESTATUS[0]}
+  figures="$(python3 -c 'import json,sys; f=json.load(open(sys.argv[1]))["figures"]; print("%d scenarios, %d faults injected, %d lifecycle orders, %d scenes rendered, %d cases (%d skipped for the budget), %.1f s" % (f["scenarios"], f["faults_injected"], f["lifecycle_orders"], f["scenes_rendered"], f["cases"], f["skipped"], f["seconds"]))' "build/validate/$label.json" 2>/dev/null || echo "no report")"
+  validate_figures+=("$(printf '%-8s %s' "$label" "$figures")")
+  return "$status"
+}
+
 step_native() {
-  build_preset default && run_ctest default
+  build_preset default && run_ctest default || return 1
+  run_validate linux build/default/hostsim/corvel-host validate build/default/corvel.xso64
 }
 
 step_sanitizers() {
@@ -103,7 +124,10 @@ start_wineserver() {
 
 step_windows() {
   start_wineserver
-  build_preset windows && run_ctest windows
+  build_preset windows && run_ctest windows || return 1
+  # Every case runs in a Windows child process of the validator, all inside one Wine session.
+  run_validate windows scripts/wine-exec.sh build/windows/hostsim/corvel-host.exe validate \
+    "Z:$corvel_root/build/windows/corvel.xdl64"
 }
 
 # The suites inspect the macOS module when it was built in this run (never a stale one).
@@ -169,6 +193,10 @@ fi
 for archive in build/windows/package/*.zip build/macos/package/*.zip; do
   [ -f "$archive" ] && printf '  %s\n' "$archive"
 done
+if [ ${#validate_figures[@]} -gt 0 ]; then
+  corvel_log "corvel-host validate (budget ${validate_budget}s each; reports in build/validate/)"
+  printf '  %s\n' "${validate_figures[@]}"
+fi
 echo "steps: $(( ${#results[@]} - failures )) passed, $failures failed"
 echo "tests: $tests_passed passed, $tests_failed failed"
 [ "$failures" -eq 0 ]

@@ -92,29 +92,6 @@ private:
     fs::path folder_;
 };
 
-// Judges a scenario run under a fault against the same scenario without one: stored preferences
-// must be as before the failed step, or as the successful step leaves them; nothing in between.
-void JudgePrefs(const CaseResult& reference, CaseResult* r) {
-    if (r->faultsInjected == 0 || r->prefsAfter == r->prefsBefore || r->prefsAfter == reference.prefsAfter)
-        return;
-    std::set<int32_t> ids;
-    for (const PrefsSnapshot* p : std::initializer_list<const PrefsSnapshot*>{&r->prefsBefore, &r->prefsAfter, &reference.prefsAfter})
-        for (const auto& e : *p)
-            ids.insert(e.first);
-    for (int32_t id : ids) {
-        auto text = [id](const PrefsSnapshot& p) {
-            const auto it = p.find(id);
-            return it == p.end() ? std::string("(none)") : it->second;
-        };
-        if (text(r->prefsAfter) != text(r->prefsBefore) && text(r->prefsAfter) != text(reference.prefsAfter))
-            r->failures.push_back("stored preferences of plug-in " + std::to_string(id) +
-                                  " changed by the failed step: before " + text(r->prefsBefore) + "; after " +
-                                  text(r->prefsAfter) + "; a successful step leaves " + text(reference.prefsAfter));
-    }
-    if (!r->failures.empty() && r->status == CaseResult::Status::Passed)
-        r->status = CaseResult::Status::Failed;
-}
-
 CaseSpec SimpleCase(CaseSpec::Kind kind, const std::string& group, const std::string& name) {
     CaseSpec c;
     c.kind = kind;
@@ -286,6 +263,28 @@ int Report::ExitCode() const {
 }
 
 Report Validate(const Options& options) { return Validation(options).Run(); }
+
+void JudgePrefs(const CaseResult& reference, CaseResult* r) {
+    if (r->faultsInjected == 0 || r->prefsAfter == r->prefsBefore || r->prefsAfter == reference.prefsAfter)
+        return;
+    std::set<int32_t> ids;
+    for (const PrefsSnapshot* p : std::initializer_list<const PrefsSnapshot*>{&r->prefsBefore, &r->prefsAfter, &reference.prefsAfter})
+        for (const auto& e : *p)
+            ids.insert(e.first);
+    for (int32_t id : ids) {
+        auto text = [id](const PrefsSnapshot& p) {
+            const auto it = p.find(id);
+            return it == p.end() ? std::string("(none)") : it->second;
+        };
+        if (text(r->prefsAfter) != text(r->prefsBefore) && text(r->prefsAfter) != text(reference.prefsAfter))
+            r->failures.push_back("stored preferences of plug-in " + std::to_string(id) +
+                                  " changed by the failed step: before " + text(r->prefsBefore) + "; after " +
+                                  text(r->prefsAfter) + "; a successful step leaves " + text(reference.prefsAfter));
+    }
+    if (!r->failures.empty() && r->status == CaseResult::Status::Passed)
+        r->status = CaseResult::Status::Failed;
+}
+
 
 } // namespace validate
 } // namespace hostsim

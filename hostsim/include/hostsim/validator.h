@@ -195,6 +195,9 @@ std::string ReportJUnit(const Report& report);
 // the faults to inject into a scenario whose step under test made `allocations`.
 std::vector<Scenario> PlanScenarios(const CaseResult& discovery, int strictness);
 std::vector<Fault> PlanFaults(const std::array<uint64_t, kAllocKindCount>& allocations, int strictness);
+// Judges the stored preferences of a run with a fault against the same scenario without one:
+// they must be as before the failed step, or as the successful step leaves them.
+void JudgePrefs(const CaseResult& reference, CaseResult* result);
 
 } // namespace validate
 } // namespace hostsim

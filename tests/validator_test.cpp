@@ -1,0 +1,348 @@
+// corvel-host validate: the lifecycle model it judges modules by, how it plans scenarios and
+// faults, how it judges stored preferences, its reports, and that it catches broken modules (a
+// crash, a leak, wrong lifecycle answers) while the real module passes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include "child_process.h"
+#include "hostsim/lifecycle_model.h"
+#include "hostsim/validator.h"
+#include "plugin_folder.h"
+
+namespace {
+
+using hostsim::LifecycleCall;
+using hostsim::LifecycleModel;
+namespace validate = hostsim::validate;
+
+// ---- the lifecycle model ------------------------------------------------------------------------
+
+TEST(LifecycleModelTest, NestedInitialisationsTearDownOnlyAtTheOutermostEnd) {
+    LifecycleModel m;
+    EXPECT_EQ(m.Apply(LifecycleCall::Init).answer, 1);
+    EXPECT_EQ(m.Apply(LifecycleCall::Init).answer, 1);
+    const auto inner = m.Apply(LifecycleCall::End);
+    EXPECT_EQ(inner.answer, 1);
+    EXPECT_FALSE(inner.tearsDown);
+    EXPECT_TRUE(m.Apply(LifecycleCall::End).tearsDown);
+    EXPECT_EQ(m.Counter(), 0);
+}
+
+TEST(LifecycleModelTest, RefusedInitialisationKeepsTheCounterRaisedAndTheNextOneIsNested) {
+    for (LifecycleCall refused : {LifecycleCall::InitOldHost, LifecycleCall::InitNoPath}) {
+        LifecycleModel m;
+        EXPECT_EQ(m.Apply(refused).answer, -3);
+        EXPECT_EQ(m.Counter(), 1);
+        EXPECT_EQ(m.Apply(LifecycleCall::InitOldHost).answer, 1) << "a nested call checks nothing";
+        // No module path: the resource folder is relative and does not load.
+        const auto message = m.Apply(LifecycleCall::MessageInit);
+        EXPECT_TRUE(message.loadsResource);
+        EXPECT_EQ(message.answer, -1);
+    }
+}
+
+TEST(LifecycleModelTest, EndBeforeAnyInitialisationMakesTheNextInitialisationANoOp) {
+    LifecycleModel m;
+    const auto end = m.Apply(LifecycleCall::End);
+    EXPECT_EQ(end.answer, 1);
+    EXPECT_FALSE(end.tearsDown);
+    EXPECT_EQ(m.Apply(LifecycleCall::Init).answer, 1);
+    EXPECT_EQ(m.Counter(), 0);
+    // Never initialised: no host table, so nothing can be loaded or registered.
+    const auto message = m.Apply(LifecycleCall::MessageInit);
+    EXPECT_FALSE(message.loadsResource);
+    EXPECT_EQ(message.answer, -1);
+    EXPECT_EQ(m.Apply(LifecycleCall::Start).answer, 0);
+}
+
+TEST(LifecycleModelTest, TheResourceIsAskedForOnceUntilTheTeardownAndAfreshAfterIt) {
+    LifecycleModel loads;
+    loads.Apply(LifecycleCall::Init);
+    auto first = loads.Apply(LifecycleCall::MessageInit);
+    EXPECT_TRUE(first.loadsResource);
+    EXPECT_EQ(first.answer, 1);
+    auto second = loads.Apply(LifecycleCall::MessageInit);
+    EXPECT_FALSE(second.loadsResource);
+    EXPECT_EQ(second.answer, 1);
+    loads.Apply(LifecycleCall::End);
+    EXPECT_FALSE(loads.HoldsResource());
+    loads.Apply(LifecycleCall::Init);
+    EXPECT_TRUE(loads.Apply(LifecycleCall::MessageInit).loadsResource);
+
+    LifecycleModel missing(hostsim::LifecycleFacts{false});
+    missing.Apply(LifecycleCall::Init);
+    EXPECT_EQ(missing.Apply(LifecycleCall::MessageInit).answer, -1);
+    const auto retry = missing.Apply(LifecycleCall::MessageInit);
+    EXPECT_FALSE(retry.loadsResource) << "a failed load is not retried";
+    EXPECT_EQ(retry.answer, -1);
+}
+
+TEST(LifecycleModelTest, MessageBeforeTheHostTableUsesUpTheOneLoadAttempt) {
+    LifecycleModel m;
+    EXPECT_FALSE(m.Apply(LifecycleCall::MessageInit).loadsResource);
+    m.Apply(LifecycleCall::Init);
+    const auto later = m.Apply(LifecycleCall::MessageInit);
+    EXPECT_FALSE(later.loadsResource);
+    EXPECT_EQ(later.answer, -1);
+}
+
+TEST(LifecycleModelTest, TheHostRegistersTheCommandOnce) {
+    LifecycleModel m;
+    m.Apply(LifecycleCall::Init);
+    EXPECT_EQ(m.Apply(LifecycleCall::Start).answer, 1);
+    EXPECT_EQ(m.Apply(LifecycleCall::Start).answer, 0);
+    m.Apply(LifecycleCall::End);
+    m.Apply(LifecycleCall::Init);
+    EXPECT_EQ(m.Apply(LifecycleCall::Start).answer, 0) << "the registration outlives the teardown";
+}
+
+TEST(LifecycleModelTest, OtherActionsAndMessagesAnswerAsDocumented) {
+    LifecycleModel m;
+    EXPECT_EQ(m.Apply(LifecycleCall::Version).answer, 5);
+    EXPECT_EQ(m.Apply(LifecycleCall::OtherAction).answer, -1);
+    EXPECT_EQ(m.Apply(LifecycleCall::MessageNone).answer, 1);
+    EXPECT_EQ(m.Apply(LifecycleCall::MessageOther).answer, -1);
+    EXPECT_EQ(m.Counter(), 0);
+}
+
+TEST(LifecycleModelTest, DrainBringsTheCounterToOneAndTearsDown) {
+    LifecycleModel high;
+    for (int i = 0; i < 3; ++i)
+        high.Apply(LifecycleCall::Init);
+    EXPECT_EQ(high.Drain(), std::vector<LifecycleCall>(3, LifecycleCall::End));
+    LifecycleModel low;
+    low.Apply(LifecycleCall::End);
+    EXPECT_EQ(low.Drain(), (std::vector<LifecycleCall>{LifecycleCall::Init, LifecycleCall::Init, LifecycleCall::End}));
+}
+
+TEST(LifecycleOrdersTest, EveryOrderOnceWithItsPrefix) {
+    const auto& calls = hostsim::CommonLifecycleCalls();
+    const auto orders = hostsim::LifecycleOrders(calls, 3);
+    ASSERT_EQ(orders.size(), calls.size() * calls.size() * calls.size());
+    EXPECT_EQ(orders.front(), std::vector<LifecycleCall>(3, calls.front()));
+    EXPECT_EQ(orders.back(), std::vector<LifecycleCall>(3, calls.back()));
+    std::vector<std::vector<LifecycleCall>> sorted = orders;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end()) << "no order twice";
+
+    const std::vector<LifecycleCall> prefix = {LifecycleCall::End, LifecycleCall::Init};
+    const auto withPrefix = hostsim::LifecycleOrders(calls, 4, prefix);
+    EXPECT_EQ(withPrefix.size(), calls.size() * calls.size());
+    for (const auto& o : withPrefix)
+        EXPECT_TRUE(std::equal(prefix.begin(), prefix.end(), o.begin()));
+    for (LifecycleCall c : hostsim::AllLifecycleCalls()) {
+        LifecycleCall parsed;
+        ASSERT_TRUE(hostsim::ParseLifecycleCall(hostsim::LifecycleCallName(c), &parsed));
+        EXPECT_EQ(parsed, c);
+    }
+}
+
+// ---- planning and judging -----------------------------------------------------------------------
+
+TEST(ValidatorPlanTest, FaultsCoverEveryAllocationInTurnFromLevelThree) {
+    std::array<uint64_t, hostsim::kAllocKindCount> allocations{};
+    allocations[static_cast<int>(hostsim::AllocKind::Heap)] = 4;
+    allocations[static_cast<int>(hostsim::AllocKind::Strings)] = 1;
+    const auto strict = validate::PlanFaults(allocations, 5);
+    std::vector<std::string> texts;
+    for (const auto& f : strict)
+        texts.push_back(f.Text());
+    EXPECT_EQ(texts, (std::vector<std::string>{"heap #1", "heap #2", "heap #3", "heap #4", "every heap", "string #1"}));
+    const auto quick = validate::PlanFaults(allocations, 1);
+    texts.clear();
+    for (const auto& f : quick)
+        texts.push_back(f.Text());
+    EXPECT_EQ(texts, (std::vector<std::string>{"heap #1", "heap #4", "string #1"}));
+}
+
+TEST(ValidatorPlanTest, ScenariosReachDisabledGadgetsThroughTheirEnablingSteps) {
+    validate::CaseResult discovery;
+    discovery.commands = {"1027069 \"Corvel\""};
+    validate::GadgetInfo check;
+    check.id = 10013;
+    check.kind = hostsim::GadgetKind::Check;
+    check.enabledBy = {validate::Step{validate::Step::Kind::Set, 10003, 6031}};
+    validate::GadgetInfo unreachable;
+    unreachable.id = 10099;
+    unreachable.kind = hostsim::GadgetKind::Button;
+    unreachable.reachable = false;
+    discovery.gadgets = {check, unreachable};
+    discovery.menu = {{5055, "Save Settings"}};
+
+    const auto scenarios = validate::PlanScenarios(discovery, 5);
+    auto find = [&](const std::string& prefix) -> const validate::Scenario* {
+        for (const auto& s : scenarios)
+            if (s.name.rfind(prefix, 0) == 0)
+                return &s;
+        return nullptr;
+    };
+    const validate::Scenario* viaEnabler = find("check box 10013");
+    ASSERT_NE(viaEnabler, nullptr);
+    std::vector<std::string> steps;
+    for (const auto& s : viaEnabler->steps)
+        steps.push_back(s.Text());
+    EXPECT_EQ(steps, (std::vector<std::string>{"startup", "open", "set:10003=6031", "set:10013=1"}));
+    EXPECT_EQ(viaEnabler->focus, 3u);
+    EXPECT_EQ(find("button 10099"), nullptr);
+    ASSERT_NE(find("menu 5055"), nullptr);
+    EXPECT_EQ(find("start-up")->focus, 0u);
+    EXPECT_EQ(validate::PlanScenarios(discovery, 1).size() + 2, scenarios.size()) << "no check boxes, no reopening";
+}
+
+TEST(ValidatorPlanTest, StepsReadBackWhatTheyWriteAndRefuseGarbage) {
+    for (const char* text : {"startup", "open", "set:10005=0", "set:-1=-2147483648", "click:5055", "close", "shutdown"}) {
+        validate::Step s;
+        ASSERT_TRUE(validate::Step::Parse(text, &s)) << text;
+        EXPECT_EQ(s.Text(), text);
+    }
+    for (const char* text : {"", "set:10005", "set:x=1", "click:", "click:99999999999", "opened"}) {
+        validate::Step s;
+        EXPECT_FALSE(validate::Step::Parse(text, &s)) << text;
+    }
+}
+
+TEST(ValidatorJudgeTest, PreferencesAfterAFailedStepAreAsBeforeOrAsASuccessfulStepLeavesThem) {
+    validate::CaseResult reference;
+    reference.prefsAfter = {{1027069, "saved"}};
+    auto run = [](validate::PrefsSnapshot after, uint64_t faults) {
+        validate::CaseResult r;
+        r.faultsInjected = faults;
+        r.prefsBefore = {{1027069, "before"}, {5, "other plug-in"}};
+        r.prefsAfter = std::move(after);
+        return r;
+    };
+    auto asBefore = run({{1027069, "before"}, {5, "other plug-in"}}, 1);
+    validate::JudgePrefs(reference, &asBefore);
+    EXPECT_TRUE(asBefore.failures.empty());
+    auto asSaved = run({{1027069, "saved"}}, 1);
+    validate::JudgePrefs(reference, &asSaved);
+    EXPECT_TRUE(asSaved.failures.empty());
+
+    auto halfWritten = run({{1027069, "half"}, {5, "other plug-in"}}, 1);
+    validate::JudgePrefs(reference, &halfWritten);
+    ASSERT_EQ(halfWritten.failures.size(), 1u);
+    EXPECT_NE(halfWritten.failures[0].find("plug-in 1027069"), std::string::npos);
+    EXPECT_EQ(halfWritten.status, validate::CaseResult::Status::Failed);
+
+    auto noFault = run({{1027069, "half"}}, 0);
+    validate::JudgePrefs(reference, &noFault);
+    EXPECT_TRUE(noFault.failures.empty()) << "a fault that never fired judges nothing";
+}
+
+TEST(ValidatorReportTest, JUnitCountsEveryStatusAndEscapesText) {
+    validate::Report report;
+    report.module = "m";
+    auto add = [&](validate::CaseResult::Status status, const std::string& failure) {
+        validate::CaseResult r;
+        r.group = "faults";
+        r.name = "menu 5055 \"Save <Settings>\"";
+        r.status = status;
+        if (!failure.empty())
+            r.failures.push_back(failure);
+        report.cases.push_back(r);
+    };
+    add(validate::CaseResult::Status::Passed, "");
+    add(validate::CaseResult::Status::Failed, "a & b");
+    add(validate::CaseResult::Status::Crashed, "signal 11 (SIGSEGV)");
+    add(validate::CaseResult::Status::Skipped, "");
+    const std::string xml = validate::ReportJUnit(report);
+    EXPECT_NE(xml.find("tests=\"4\" failures=\"1\" errors=\"1\" skipped=\"1\""), std::string::npos) << xml;
+    EXPECT_NE(xml.find("Save &lt;Settings&gt;"), std::string::npos);
+    EXPECT_NE(xml.find("<failure message=\"a &amp; b\">"), std::string::npos);
+    EXPECT_NE(xml.find("<error message=\"signal 11 (SIGSEGV)\">"), std::string::npos);
+    EXPECT_EQ(xml.find("\"Save"), std::string::npos) << "quotes inside attributes are escaped";
+    EXPECT_EQ(report.ExitCode(), validate::kExitFailed);
+
+    const auto json = nlohmann::json::parse(validate::ReportJson(report));
+    EXPECT_EQ(json["figures"]["crashed"], 1);
+    EXPECT_EQ(json["result"], "failed");
+}
+
+// ---- whole runs through the CLI, one process per case ---------------------------------------------
+
+class ValidateCliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder_ = std::make_unique<corvel_test::PluginFolder>();
+        json_ = folder_->Path("report.json");
+        junit_ = folder_->Path("report.xml");
+    }
+    hostsim::ProcessResult Validate(const std::string& module, std::vector<std::string> extra = {}) {
+        std::vector<std::string> args = {"validate", module, "--json", json_, "--junit", junit_, "-q"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return hostsim::RunProcess(corvel_test::HostCli(), args);
+    }
+    nlohmann::json Report() const {
+        std::ifstream in(std::filesystem::u8path(json_));
+        return nlohmann::json::parse(in);
+    }
+    // Failures of the cases of `group`, joined.
+    std::string Failures(const nlohmann::json& report, const std::string& group, const std::string& status) const {
+        std::string all;
+        for (const auto& c : report["cases"])
+            if (c["group"] == group && c["status"] == status)
+                for (const auto& f : c["failures"])
+                    all += f.get<std::string>() + "\n";
+        return all;
+    }
+    std::unique_ptr<corvel_test::PluginFolder> folder_;
+    std::string json_, junit_;
+};
+
+TEST_F(ValidateCliTest, TheModulePassesAndTheReportsGiveTheFigures) {
+    const auto r = Validate(folder_->Module(), {"--strictness", "1", "--seed", "7"});
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("result: PASSED"), std::string::npos) << r.out;
+    const auto report = Report();
+    EXPECT_EQ(report["seed"], 7);
+    EXPECT_GT(report["figures"]["faults_injected"].get<int>(), 0);
+    EXPECT_GT(report["figures"]["lifecycle_orders"].get<int>(), 300);
+    EXPECT_GT(report["figures"]["scenes_rendered"].get<int>(), 0);
+    EXPECT_EQ(report["figures"]["processes"].get<int>(), report["figures"]["cases"].get<int>() + 1)
+        << "one process per case, and one for discovery";
+    std::ifstream xml(std::filesystem::u8path(junit_));
+    std::stringstream text;
+    text << xml.rdbuf();
+    EXPECT_NE(text.str().find("<testsuite name=\"lifecycle\""), std::string::npos);
+}
+
+TEST_F(ValidateCliTest, ACrashIsAFailedCaseThatNamesTheSignalAndTheOrder) {
+    const auto r = Validate(CORVEL_FAKE_MODULE_CRASH, {"--strictness", "1"});
+    EXPECT_EQ(r.exitCode, validate::kExitFailed) << r.out << r.err;
+    const std::string crashes = Failures(Report(), "lifecycle", "crashed");
+    EXPECT_NE(crashes.find("crashed"), std::string::npos) << crashes;
+    EXPECT_NE(crashes.find("6:2"), std::string::npos) << "the order that crashed is named: " << crashes;
+}
+
+TEST_F(ValidateCliTest, LeaksMisuseAndWrongAnswersAreReported) {
+    const auto r = Validate(CORVEL_FAKE_MODULE_LEAKS, {"--strictness", "1"});
+    EXPECT_EQ(r.exitCode, validate::kExitFailed) << r.out << r.err;
+    const std::string lifecycle = Failures(Report(), "lifecycle", "failed");
+    EXPECT_NE(lifecycle.find("left behind"), std::string::npos) << lifecycle;
+    EXPECT_NE(lifecycle.find("misused host handle"), std::string::npos) << lifecycle;
+    // The fake answers 1 to everything but the version query.
+    EXPECT_NE(lifecycle.find("(5) answered 1, expected -1"), std::string::npos) << lifecycle;
+}
+
+TEST_F(ValidateCliTest, ARefusedModuleAndABadCommandLineHaveTheirExitCodes) {
+    EXPECT_EQ(Validate(CORVEL_FAKE_MODULE_BAD_STAMP).exitCode, validate::kExitRefused);
+    EXPECT_EQ(Validate(folder_->Path("missing.xso64")).exitCode, validate::kExitRefused);
+    EXPECT_EQ(Validate(folder_->Module(), {"--strictness", "11"}).exitCode, validate::kExitUsage);
+    EXPECT_EQ(hostsim::RunProcess(corvel_test::HostCli(), {"validate"}).exitCode, validate::kExitUsage);
+}
+
+TEST_F(ValidateCliTest, ATimeBudgetSkipsTheRestAndStillPasses) {
+    const auto r = Validate(folder_->Module(), {"--strictness", "3", "--budget", "0.001"});
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    const auto report = Report();
+    EXPECT_GT(report["figures"]["skipped"].get<int>(), 0);
+    EXPECT_EQ(report["figures"]["failed"].get<int>(), 0);
+}
+
+} // namespace
