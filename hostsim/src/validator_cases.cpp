@@ -228,9 +228,13 @@ void RunLifecycle(const std::string& module, const CaseSpec& spec, CaseResult* r
     LifecycleFacts facts;
     facts.resourceLoads = spec.resourceLoads;
     uint64_t failedOrders = 0;
+    uint64_t index = 0;
     for (const auto& order : LifecycleOrders(calls, spec.lifecycleLength, prefix)) {
-        // The parent names the order that was running when a crash ended this process.
-        std::cerr << "order: " << LifecycleOrderText(order) << '\n';
+        if (index++ < spec.lifecycleSkip)
+            continue;
+        // The parent names the order that was running when a crash ended this process, and goes
+        // on behind it in a new process.
+        std::cerr << "order: " << index << ' ' << LifecycleOrderText(order) << std::endl;
         const std::vector<std::string> failures = RunLifecycleOrder(module, order, facts);
         ++r->checks;
         if (failures.empty())

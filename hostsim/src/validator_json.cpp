@@ -57,6 +57,7 @@ json SpecJson(const CaseSpec& c) {
         j["calls"] = c.lifecycleCalls;
         j["prefix"] = c.lifecyclePrefix;
         j["length"] = c.lifecycleLength;
+        j["skip"] = c.lifecycleSkip;
         j["resource_loads"] = c.resourceLoads;
         break;
     case CaseSpec::Kind::Scenario:
@@ -84,6 +85,7 @@ CaseSpec SpecFrom(const json& j) {
     c.lifecycleCalls = j.value("calls", std::vector<std::string>());
     c.lifecyclePrefix = j.value("prefix", std::vector<std::string>());
     c.lifecycleLength = j.value("length", 0);
+    c.lifecycleSkip = j.value("skip", uint64_t{0});
     c.resourceLoads = j.value("resource_loads", true);
     if (j.contains("scenario")) {
         const json& s = j.at("scenario");

@@ -48,7 +48,28 @@ public:
     ChildRunner(const ChildRunner&) = delete;
     ChildRunner& operator=(const ChildRunner&) = delete;
 
+    // Runs a case in a child process. A lifecycle case whose child crashed goes on behind the
+    // order that crashed, in a new child, so that one crash hides no other order's result.
     CaseResult Run(const CaseSpec& spec) {
+        constexpr int kMaxResumes = 20;
+        CaseResult total = RunOnce(spec);
+        CaseSpec rest = spec;
+        for (int resumes = 0; spec.kind == CaseSpec::Kind::Lifecycle && !total.crashedAt.empty() && resumes < kMaxResumes;
+             ++resumes) {
+            rest.lifecycleSkip = total.crashedAfter;
+            CaseResult more = RunOnce(rest);
+            total.checks += more.checks;
+            total.seconds += more.seconds;
+            total.failures.insert(total.failures.end(), more.failures.begin(), more.failures.end());
+            total.crashedAt = more.crashedAt;
+            total.crashedAfter = more.crashedAfter;
+        }
+        if (!total.crashedAt.empty() && spec.kind == CaseSpec::Kind::Lifecycle)
+            total.failures.push_back("too many crashes: the orders behind " + total.crashedAt + " were not run");
+        return total;
+    }
+
+    CaseResult RunOnce(const CaseSpec& spec) {
         const fs::path cases = folder_ / "case.json", result = folder_ / "result.json";
         std::error_code ec;
         fs::remove(result, ec);
@@ -79,9 +100,15 @@ public:
                          : !p.started ? "the host process could not be started: " + p.how
                          : p.exitCode == kExitTimedOut ? "timed out after " + std::to_string(options_.caseTimeoutSeconds) + " s"
                                                        : "the host process ended without a result: " + p.how;
+        // "order: INDEX CALLS..." of the order that was running.
         const std::string order = LastLineStarting(p.err, "order: ");
-        if (!order.empty())
-            text += ", during the order " + order;
+        const size_t space = order.find(' ');
+        if (space != std::string::npos) {
+            text += ", during the order " + order.substr(space + 1);
+            r.crashedAt = order.substr(space + 1);
+            r.crashedAfter = std::stoull(order.substr(0, space));
+            r.checks = r.crashedAfter - spec.lifecycleSkip;
+        }
         r.failures.push_back(text);
         return r;
     }

@@ -83,6 +83,7 @@ struct CaseSpec {
     std::vector<std::string> lifecycleCalls;
     std::vector<std::string> lifecyclePrefix;
     int lifecycleLength = 0;
+    uint64_t lifecycleSkip = 0;     // orders to pass over (those run before a crash)
     bool resourceLoads = true;
     // Scenario: the scenario and the fault injected at its step under test.
     Scenario scenario;
@@ -127,6 +128,9 @@ struct CaseResult {
     // Scenario runs: what the step under test allocated, and the preferences around it.
     std::array<uint64_t, kAllocKindCount> focusAllocations{};
     bool focusReached = false;
+    // Lifecycle cases whose process crashed: the order that was running and its number.
+    std::string crashedAt;
+    uint64_t crashedAfter = 0;
     PrefsSnapshot prefsBefore;
     PrefsSnapshot prefsAfter;
     // Discovery.
