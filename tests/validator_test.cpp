@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <functional>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -343,6 +345,35 @@ TEST_F(ValidateCliTest, ATimeBudgetSkipsTheRestAndStillPasses) {
     const auto report = Report();
     EXPECT_GT(report["figures"]["skipped"].get<int>(), 0);
     EXPECT_EQ(report["figures"]["failed"].get<int>(), 0);
+}
+
+} // namespace
+
+namespace {
+
+TEST(ValidatorRenderTest, RestoreMeansTheSameBitsForEveryParameterAndEffect) {
+    hostsim::SceneRenderSettings before;
+    before.parameters.SetFloat(5008, 0.0);
+    before.parameters.SetFloat(5009, std::nan(""));
+    before.parameters.SetInt32(5002, 2);
+    before.parameters.SetBool(7004, false);
+    before.effects = {{1001400, 0, ""}, {1021096, 4, ""}};
+
+    hostsim::SceneRenderSettings same = before;
+    same.parameters.SetInt32(28501, 1); // a key the render added is not judged
+    EXPECT_TRUE(validate::RestoreDifferences(before, same).empty());
+
+    auto differences = [&](const std::function<void(hostsim::SceneRenderSettings&)>& change) {
+        hostsim::SceneRenderSettings after = before;
+        change(after);
+        return validate::RestoreDifferences(before, after);
+    };
+    EXPECT_EQ(differences([](auto& a) { a.parameters.SetFloat(5008, -0.0); }).size(), 1u) << "-0.0 is not 0.0";
+    EXPECT_EQ(differences([](auto& a) { a.parameters.SetFloat(5009, -std::nan("")); }).size(), 1u);
+    EXPECT_EQ(differences([](auto& a) { a.parameters.SetFloat(5002, 2.0); }).size(), 1u) << "the type is part of it";
+    EXPECT_EQ(differences([](auto& a) { a.parameters.Remove(7004); }).size(), 1u);
+    EXPECT_EQ(differences([](auto& a) { a.effects[1].bits = 0; }).size(), 1u);
+    EXPECT_EQ(differences([](auto& a) { a.effects.pop_back(); }).size(), 1u);
 }
 
 } // namespace

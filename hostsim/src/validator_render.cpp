@@ -65,7 +65,8 @@ RandomSceneOptions SceneOptions() {
     return options;
 }
 
-// Compares the render settings after a render with those before; answers what differs.
+} // namespace
+
 std::vector<std::string> RestoreDifferences(const SceneRenderSettings& before, const SceneRenderSettings& after) {
     std::vector<std::string> diffs;
     for (const auto& e : before.parameters.entries) {
@@ -88,8 +89,6 @@ std::vector<std::string> RestoreDifferences(const SceneRenderSettings& before, c
                             std::to_string(before.effects[i].bits) + " before");
     return diffs;
 }
-
-} // namespace
 
 void RunRenderScenes(const std::string& module, const CaseSpec& spec, CaseResult* r) {
     const RandomSceneOptions sceneOptions = SceneOptions();

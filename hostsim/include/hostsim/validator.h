@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "hostsim/host.h"
+#include "hostsim/scene.h"
 
 namespace hostsim {
 namespace validate {
@@ -199,6 +200,9 @@ std::string ReportJUnit(const Report& report);
 // the faults to inject into a scenario whose step under test made `allocations`.
 std::vector<Scenario> PlanScenarios(const CaseResult& discovery, int strictness);
 std::vector<Fault> PlanFaults(const std::array<uint64_t, kAllocKindCount>& allocations, int strictness);
+// What a render left changed in the render settings: parameters that were there before and no
+// longer hold the same bits, effects whose bits changed. Empty when everything is restored.
+std::vector<std::string> RestoreDifferences(const SceneRenderSettings& before, const SceneRenderSettings& after);
 // Judges the stored preferences of a run with a fault against the same scenario without one:
 // they must be as before the failed step, or as the successful step leaves them.
 void JudgePrefs(const CaseResult& reference, CaseResult* result);
