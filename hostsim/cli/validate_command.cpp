@@ -37,6 +37,7 @@ bool WriteFile(const std::string& path, const std::string& text) {
 
 // The child: runs the cases of a file and writes one result line each.
 int RunChild(const std::string& module, const std::string& casesFile, const std::string& resultFile, double timeout) {
+    hostsim::EndAtOnceOnCrash();
     // A module that hangs must not hang the validation: the child ends itself.
     if (timeout > 0)
         std::thread([timeout] {

@@ -146,6 +146,12 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     return result;
 }
 
+void EndAtOnceOnCrash() {
+#ifdef _WIN32
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+#endif
+}
+
 std::string CurrentExecutable() {
 #ifdef _WIN32
     std::wstring buffer(32768, L'\0');

@@ -2,7 +2,7 @@
 // or broken in exactly one way chosen by a FAKE_* define, and a c4d_main that only answers.
 // Variant FAKE_LEAKS allocates a heap block it never frees and frees another one twice, so the
 // host's leak report and misuse detection can be checked. Variant FAKE_CRASH writes through a null
-// pointer when it gets plug-in message 2, so the validator's crash handling can be checked.
+// pointer when it gets action 5, so the validator's crash handling can be checked.
 #include <cstdint>
 
 #include "maxon_abi.h"
@@ -120,7 +120,7 @@ MaxonSystemInterface& System() { return *reinterpret_cast<MaxonSystemInterface*>
 
 } // namespace
 
-extern "C" FAKE_EXPORT int32_t c4d_main(int32_t action, void* p1, void*, void*) {
+extern "C" FAKE_EXPORT int32_t c4d_main(int32_t action, void*, void*, void*) {
 #ifdef FAKE_LEAKS
     if (action == 1) {
         System().Alloc(24); // never freed
@@ -130,10 +130,9 @@ extern "C" FAKE_EXPORT int32_t c4d_main(int32_t action, void* p1, void*, void*) 
     }
 #endif
 #ifdef FAKE_CRASH
-    if (action == 6 && reinterpret_cast<intptr_t>(p1) == 2)
+    if (action == 5)
         *static_cast<volatile int*>(nullptr) = 1;
 #endif
     (void)&System;
-    (void)p1;
     return action == 4 ? 5 : 1;
 }

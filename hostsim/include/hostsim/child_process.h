@@ -23,6 +23,11 @@ struct ProcessResult {
 // output and error captured, and waits for it.
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args);
 
+// Makes a crash end this process at once with its exception code, without the system's error
+// dialog or a debugger (Windows; elsewhere a crash already ends the process with its signal).
+// For child processes whose crashes the parent reports.
+void EndAtOnceOnCrash();
+
 // The path of the running executable, so that a program can start itself again.
 std::string CurrentExecutable();
 
