@@ -86,7 +86,7 @@ int ValidateCommandMain(int argc, char** argv) {
     app.add_option("--strictness,-s", options.strictness, "how much to run, 1 (quick) to 10 (every order to depth 6)")
         ->check(CLI::Range(validate::kMinStrictness, validate::kMaxStrictness));
     app.add_option("--seed", options.seed, "seed of the random choices (scenes); the same seed runs the same cases");
-    app.add_option("--repeat", options.repeat, "run the lifecycle, fault and reload cases this many times")
+    app.add_option("--repeat", options.repeat, "run the reload, render, lifecycle and fault cases this many times (new scenes each round)")
         ->check(CLI::Range(1, 1000));
     app.add_option("--budget", options.budgetSeconds, "start no new case after this many seconds (0: no limit)")
         ->check(CLI::NonNegativeNumber);

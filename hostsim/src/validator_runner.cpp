@@ -192,12 +192,13 @@ public:
             references.push_back(Add(RunOrSkip(ScenarioCase(s, Fault{}))));
         const std::vector<CaseSpec> lifecycle = PlanLifecycleCases(options_.strictness, discovery.resourceLoads);
         const std::vector<CaseSpec> faults = FaultCases(scenarios, references, options_.strictness);
-        std::vector<std::string> referenceNames;
         for (int round = 0; round < options_.repeat; ++round) {
             CaseSpec reload = SimpleCase(CaseSpec::Kind::Reload, "reload",
                                          "load, start, open and unload " + std::to_string(ReloadCycles()) + " times");
             reload.cycles = ReloadCycles();
-            for (const CaseSpec& c : Interleave({{reload}, RenderCases(round), lifecycle, faults})) {
+            for (CaseSpec c : Interleave({{reload}, RenderCases(round), lifecycle, faults})) {
+                if (round > 0)
+                    c.name += " (round " + std::to_string(round + 1) + ")";
                 CaseResult r = RunOrSkip(c);
                 if (c.kind == CaseSpec::Kind::Scenario && r.status != CaseResult::Status::Skipped)
                     JudgePrefs(ReferenceOf(c, scenarios, references), &r);
