@@ -378,3 +378,169 @@ TEST(ValidatorRenderTest, RestoreMeansTheSameBitsForEveryParameterAndEffect) {
 }
 
 } // namespace
+
+// ---- the exchange between parent and child ----------------------------------------------------------
+
+namespace {
+
+TEST(ValidatorExchangeTest, CasesAndResultsSurviveTheTripThroughJson) {
+    validate::CaseSpec scenario;
+    scenario.kind = validate::CaseSpec::Kind::Scenario;
+    scenario.group = "faults";
+    scenario.name = "menu 5055 \"Save Settings\": heap #2 fails";
+    scenario.scenario.name = "menu 5055";
+    ASSERT_TRUE(validate::Step::Parse("startup", &scenario.scenario.steps.emplace_back()));
+    ASSERT_TRUE(validate::Step::Parse("click:5055", &scenario.scenario.steps.emplace_back()));
+    scenario.scenario.focus = 1;
+    scenario.fault = validate::Fault{hostsim::AllocKind::Strings, 2, false};
+    validate::CaseSpec lifecycle;
+    lifecycle.kind = validate::CaseSpec::Kind::Lifecycle;
+    lifecycle.lifecycleCalls = {"1", "3"};
+    lifecycle.lifecyclePrefix = {"3"};
+    lifecycle.lifecycleLength = 4;
+    lifecycle.lifecycleSkip = 2;
+    lifecycle.resourceLoads = false;
+
+    std::vector<validate::CaseSpec> back;
+    std::string why;
+    ASSERT_TRUE(validate::CasesFromJson(validate::CasesToJson({scenario, lifecycle}), &back, &why)) << why;
+    ASSERT_EQ(back.size(), 2u);
+    EXPECT_EQ(back[0].name, scenario.name);
+    EXPECT_EQ(back[0].scenario.steps.size(), 2u);
+    EXPECT_EQ(back[0].scenario.steps[1].Text(), "click:5055");
+    EXPECT_EQ(back[0].scenario.focus, 1u);
+    EXPECT_EQ(back[0].fault.Text(), "string #2");
+    EXPECT_EQ(back[1].lifecycleCalls, lifecycle.lifecycleCalls);
+    EXPECT_EQ(back[1].lifecyclePrefix, lifecycle.lifecyclePrefix);
+    EXPECT_EQ(back[1].lifecycleLength, 4);
+    EXPECT_EQ(back[1].lifecycleSkip, 2u);
+    EXPECT_FALSE(back[1].resourceLoads);
+
+    validate::CaseResult result;
+    result.group = "discovery";
+    result.name = "n";
+    result.status = validate::CaseResult::Status::Failed;
+    result.failures = {"f"};
+    result.focusAllocations[3] = 7;
+    result.prefsBefore = {{1027069, "id 0: 7000=i6000"}};
+    result.prefsAfter = {{-5, "id 0: 5008=f0x1p+0"}};
+    validate::GadgetInfo g;
+    g.id = 10013;
+    g.kind = hostsim::GadgetKind::Check;
+    g.value = 1;
+    g.reachable = true;
+    ASSERT_TRUE(validate::Step::Parse("set:10003=6031", &g.enabledBy.emplace_back()));
+    result.gadgets = {g};
+    result.menu = {{5100, "About Corvel..."}};
+    validate::CaseResult read;
+    ASSERT_TRUE(validate::ResultFromJson(validate::ResultToJson(result), &read, &why)) << why;
+    EXPECT_EQ(read.status, validate::CaseResult::Status::Failed);
+    EXPECT_EQ(read.failures, result.failures);
+    EXPECT_EQ(read.focusAllocations, result.focusAllocations);
+    EXPECT_EQ(read.prefsBefore, result.prefsBefore);
+    EXPECT_EQ(read.prefsAfter, result.prefsAfter);
+    ASSERT_EQ(read.gadgets.size(), 1u);
+    EXPECT_EQ(read.gadgets[0].kind, hostsim::GadgetKind::Check);
+    EXPECT_EQ(read.gadgets[0].enabledBy[0].Text(), "set:10003=6031");
+    EXPECT_EQ(read.menu[0].text, "About Corvel...");
+}
+
+TEST(ValidatorExchangeTest, MalformedCaseListsAreRefusedWithAReason) {
+    std::vector<validate::CaseSpec> cases;
+    std::string why;
+    for (const char* text : {
+             "not json",
+             R"([{"kind": "explode", "group": "g", "name": "n"}])",
+             R"([{"kind": "scenario", "group": "g", "name": "n", "scenario": {"name": "s", "steps": ["jump"], "focus": 0},
+                  "fault": {"kind": "heap", "n": 1, "all": false}}])",
+             R"([{"kind": "scenario", "group": "g", "name": "n", "scenario": {"name": "s", "steps": ["open"], "focus": 1},
+                  "fault": {"kind": "heap", "n": 1, "all": false}}])",
+             R"([{"kind": "scenario", "group": "g", "name": "n", "scenario": {"name": "s", "steps": ["open"], "focus": 0},
+                  "fault": {"kind": "disk", "n": 1, "all": false}}])",
+         }) {
+        why.clear();
+        EXPECT_FALSE(validate::CasesFromJson(text, &cases, &why)) << text;
+        EXPECT_FALSE(why.empty()) << text;
+    }
+}
+
+// ---- cases run in this process against the real module ---------------------------------------------
+
+class ValidatorCaseTest : public ::testing::Test {
+protected:
+    corvel_test::PluginFolder folder_;
+};
+
+TEST_F(ValidatorCaseTest, DiscoveryFindsTheGadgetsTheMenuAndHowToEnableDisabledGadgets) {
+    validate::CaseSpec spec;
+    spec.kind = validate::CaseSpec::Kind::Discover;
+    const validate::CaseResult r = validate::RunCase(folder_.Module(), spec);
+    EXPECT_TRUE(r.failures.empty()) << r.failures.front();
+    EXPECT_TRUE(r.resourceLoads);
+    auto gadget = [&](int32_t id) -> const validate::GadgetInfo* {
+        for (const auto& g : r.gadgets)
+            if (g.id == id)
+                return &g;
+        return nullptr;
+    };
+    ASSERT_NE(gadget(10032), nullptr);
+    EXPECT_EQ(gadget(10032)->kind, hostsim::GadgetKind::Button);
+    EXPECT_TRUE(gadget(10005)->enabledBy.empty()) << "enabled from the start";
+    // The resolution and the button press need the Picture Viewer (7004 is on by default).
+    const validate::GadgetInfo* fraction = gadget(10004);
+    ASSERT_NE(fraction, nullptr);
+    ASSERT_EQ(fraction->enabledBy.size(), 1u);
+    EXPECT_EQ(fraction->enabledBy[0].Text(), "set:10003=6031");
+    const validate::GadgetInfo* press = gadget(10013);
+    ASSERT_NE(press, nullptr);
+    EXPECT_TRUE(press->reachable);
+    ASSERT_FALSE(press->enabledBy.empty());
+    EXPECT_EQ(press->enabledBy.back().Text(), "set:10003=6031");
+    std::vector<int32_t> menu;
+    for (const auto& m : r.menu)
+        menu.push_back(m.id);
+    EXPECT_EQ(menu, (std::vector<int32_t>{5055, 5050, 5100, 5110}));
+}
+
+TEST_F(ValidatorCaseTest, AScenarioReportsWhatItsStepAllocatedAndTheFaultItInjected) {
+    validate::CaseSpec spec;
+    spec.kind = validate::CaseSpec::Kind::Scenario;
+    for (const char* step : {"startup", "open", "click:5055"})
+        ASSERT_TRUE(validate::Step::Parse(step, &spec.scenario.steps.emplace_back()));
+    spec.scenario.focus = 2;
+    const validate::CaseResult reference = validate::RunCase(folder_.Module(), spec);
+    EXPECT_TRUE(reference.failures.empty()) << reference.failures.front();
+    EXPECT_TRUE(reference.focusReached);
+    EXPECT_EQ(reference.faultsInjected, 0u);
+    const uint64_t containers = reference.focusAllocations[static_cast<int>(hostsim::AllocKind::Containers)];
+    EXPECT_GT(containers, 0u) << "a save builds a container";
+    EXPECT_NE(reference.prefsAfter, reference.prefsBefore) << "the save stored the settings";
+
+    spec.fault = validate::Fault{hostsim::AllocKind::Containers, 1, false};
+    validate::CaseResult failed = validate::RunCase(folder_.Module(), spec);
+    EXPECT_EQ(failed.faultsInjected, 1u);
+    EXPECT_TRUE(failed.failures.empty()) << failed.failures.front();
+    validate::JudgePrefs(reference, &failed);
+    EXPECT_TRUE(failed.failures.empty()) << failed.failures.front();
+}
+
+TEST_F(ValidatorCaseTest, LifecycleOrdersOfTheModuleMatchTheModelAndAFakeModuleDoesNot) {
+    validate::CaseSpec spec;
+    spec.kind = validate::CaseSpec::Kind::Lifecycle;
+    for (LifecycleCall c : hostsim::CommonLifecycleCalls())
+        spec.lifecycleCalls.push_back(hostsim::LifecycleCallName(c));
+    spec.lifecycleLength = 2;
+    const validate::CaseResult real = validate::RunCase(folder_.Module(), spec);
+    EXPECT_TRUE(real.failures.empty()) << real.failures.front();
+    EXPECT_EQ(real.checks, 49u);
+
+    spec.lifecycleSkip = 40;
+    EXPECT_EQ(validate::RunCase(folder_.Module(), spec).checks, 9u) << "orders behind a crash";
+
+    spec.lifecycleSkip = 0;
+    const validate::CaseResult fake = validate::RunCase(CORVEL_FAKE_MODULE_OK, spec);
+    ASSERT_FALSE(fake.failures.empty());
+    EXPECT_NE(fake.failures.front().find("orders failed"), std::string::npos) << fake.failures.front();
+}
+
+} // namespace

@@ -91,10 +91,16 @@ void FindEnablingSteps(Host& host, DialogWindow& w, std::vector<GadgetInfo>* gad
                 g.enabledBy = path;
     };
     const std::set<int32_t> initially = DisabledGadgets(w);
+    // Single changes first, so that every gadget gets the shortest way there is.
     for (const Step& first : PossibleChanges(w)) {
         const int32_t old1 = CurrentValue(w.gadgets.at(first.id));
         RunStep(host, first, &ignored);
         record(initially, {first});
+        undo(first, old1);
+    }
+    for (const Step& first : PossibleChanges(w)) {
+        const int32_t old1 = CurrentValue(w.gadgets.at(first.id));
+        RunStep(host, first, &ignored);
         for (const Step& second : PossibleChanges(w)) {
             if (second.id == first.id)
                 continue;
