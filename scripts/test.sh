@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Builds and tests everything, then prints a summary; exits non-zero if any step failed.
 #
-#   1. macos       corvel.xlib cross-built with zig + ld64.lld (preset macos). Nothing here runs
-#                  Mach-O, so the suites below inspect the file (MacModule tests in
-#                  tests/exports_test.cpp: format, architecture, macOS 11.0, exports, libSystem only,
-#                  ad-hoc signature over the whole file, zeroed g_maxon filled by a static
-#                  initialiser, empty quality combo box). They get its path in CORVEL_MACOS_MODULE.
+#   1. macos       corvel.xlib cross-built with zig + ld64.lld (preset macos), then the native
+#                  suite (preset default) run against it: the stand-in host loads the Mach-O
+#                  module itself (CORVEL_TEST_MODULE names it to the tests). The suites below also
+#                  inspect the file (MacModule tests in tests/exports_test.cpp: signature, install
+#                  name, minimum OS, exports) and load it (tests/macos_loader_test.cpp); they get
+#                  its path in CORVEL_MACOS_MODULE. Then `corvel-host validate` on the macOS module.
 #   2. native      Linux build (preset default, warnings as errors) and the test suite, then
 #                  `corvel-host validate` on the Linux module with a time budget
 #                  (CORVEL_VALIDATE_BUDGET seconds, default 60; reports in build/validate/)
@@ -132,12 +133,21 @@ step_windows() {
     "Z:$corvel_root/build/windows/corvel.xdl64" --strictness 3
 }
 
-# The suites inspect the macOS module when it was built in this run (never a stale one).
+# The suites inspect the macOS module when it was built in this run (never a stale one). The same
+# suite as the native step then runs against it, format-specific file checks aside.
 step_macos() {
   unset CORVEL_MACOS_MODULE
   build_preset macos || return 1
   export CORVEL_MACOS_MODULE="$corvel_root/build/macos/corvel.xlib"
-  echo "build/macos/corvel.xlib built; the suites below inspect it (MacModule tests)"
+  echo "build/macos/corvel.xlib built; the suites below inspect and load it"
+  build_preset default || return 1
+  local status
+  export CORVEL_TEST_MODULE="$CORVEL_MACOS_MODULE"
+  run_ctest default
+  status=$?
+  unset CORVEL_TEST_MODULE
+  run_validate macos build/default/hostsim/corvel-host validate "$CORVEL_MACOS_MODULE" --strictness 5 || status=1
+  return "$status"
 }
 
 # Each archive must hold exactly the plug-in folder: the module, every file of res/, the help file.
@@ -173,7 +183,7 @@ corvel_log "Checking tools"
 corvel_need_native_tools
 if wants windows || wants macos || wants packages; then corvel_need_cross_tools; fi
 
-unset CORVEL_MACOS_MODULE
+unset CORVEL_MACOS_MODULE CORVEL_TEST_MODULE
 wants macos && run_step macos step_macos
 wants native && run_step native step_native
 wants sanitizers && run_step sanitizers step_sanitizers

@@ -1,6 +1,6 @@
 // binary_inspect.cpp - ELF, PE/COFF and Mach-O readers for module files (see binary_inspect.h).
 //
-// Every read goes through Reader, which refuses offsets outside the file, so a damaged file ends
+// Every read goes through ByteReader (byte_reader.h), which refuses offsets outside the file, so a damaged file ends
 // in a clear error instead of a stray read. Integers are little-endian except inside Mach-O code
 // signatures, which are big-endian by definition.
 #include "hostsim/binary_inspect.h"
@@ -14,88 +14,17 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "byte_reader.h"
+#include "hostsim/macho_file.h"
+
 namespace hostsim {
 namespace {
 
-// Thrown inside the parser only; Parse() turns it into an error text.
-struct FormatError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
+using Reader = ByteReader;
 
-[[noreturn]] void Fail(const std::string& what) { throw FormatError(what); }
+[[noreturn]] void Fail(const std::string& what) { FailFormat(what); }
 
-std::string Hex(uint64_t value) {
-    std::ostringstream out;
-    out << "0x" << std::hex << value;
-    return out.str();
-}
-
-class Reader {
-public:
-    explicit Reader(const std::vector<uint8_t>& bytes) : bytes_(bytes) {}
-
-    size_t Size() const { return bytes_.size(); }
-
-    void Require(uint64_t offset, uint64_t length, const char* what) const {
-        if (offset > bytes_.size() || length > bytes_.size() - offset)
-            Fail(std::string(what) + " lies outside the file (offset " + Hex(offset) + ", length " +
-                 Hex(length) + ", file size " + Hex(bytes_.size()) + ")");
-    }
-
-    template <typename T>
-    T Le(uint64_t offset, const char* what) const {
-        Require(offset, sizeof(T), what);
-        uint64_t value = 0;
-        for (size_t i = 0; i < sizeof(T); ++i)
-            value |= static_cast<uint64_t>(bytes_[static_cast<size_t>(offset) + i]) << (8 * i);
-        return static_cast<T>(value);
-    }
-
-    uint32_t Be32(uint64_t offset, const char* what) const {
-        Require(offset, 4, what);
-        const uint8_t* p = bytes_.data() + offset;
-        return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | uint32_t{p[3]};
-    }
-
-    // A zero-terminated string starting at `offset`, which must end before `limit`.
-    std::string CString(uint64_t offset, uint64_t limit, const char* what) const {
-        limit = std::min<uint64_t>(limit, bytes_.size());
-        if (offset >= limit)
-            Fail(std::string(what) + ": string offset " + Hex(offset) + " is outside its table");
-        const uint8_t* begin = bytes_.data() + offset;
-        const uint8_t* end = bytes_.data() + limit;
-        const uint8_t* nul = std::find(begin, end, uint8_t{0});
-        if (nul == end)
-            Fail(std::string(what) + ": unterminated string at " + Hex(offset));
-        return std::string(begin, nul);
-    }
-
-    // Fixed-size name field (section names), zero padded, not necessarily terminated.
-    std::string FixedName(uint64_t offset, size_t length, const char* what) const {
-        Require(offset, length, what);
-        const uint8_t* begin = bytes_.data() + offset;
-        return std::string(begin, std::find(begin, begin + length, uint8_t{0}));
-    }
-
-    uint64_t Uleb(uint64_t& offset, uint64_t limit, const char* what) const {
-        uint64_t value = 0;
-        unsigned shift = 0;
-        for (;;) {
-            if (offset >= limit || offset >= bytes_.size())
-                Fail(std::string(what) + ": truncated number");
-            const uint8_t byte = bytes_[static_cast<size_t>(offset++)];
-            if (shift >= 64 || (shift == 63 && (byte & 0x7e) != 0))
-                Fail(std::string(what) + ": number too large");
-            value |= static_cast<uint64_t>(byte & 0x7f) << shift;
-            if ((byte & 0x80) == 0)
-                return value;
-            shift += 7;
-        }
-    }
-
-private:
-    const std::vector<uint8_t>& bytes_;
-};
+std::string Hex(uint64_t value) { return HexText(value); }
 
 std::string MachineName(uint64_t code, BinaryFormat format) {
     switch (format) {
@@ -116,15 +45,6 @@ std::string MachineName(uint64_t code, BinaryFormat format) {
         break;
     }
     return "machine " + Hex(code);
-}
-
-std::string DottedVersion(uint32_t packed) {
-    // Mach-O packs versions as xxxx.yy.zz in nibbles; the patch level is shown only when set.
-    std::ostringstream out;
-    out << (packed >> 16) << '.' << ((packed >> 8) & 0xff);
-    if ((packed & 0xff) != 0)
-        out << '.' << (packed & 0xff);
-    return out.str();
 }
 
 } // namespace
@@ -397,131 +317,46 @@ struct BinaryParser {
     // ---------------------------------------------------------------------------------------------
     // Mach-O (64-bit, little-endian, thin)
     // ---------------------------------------------------------------------------------------------
-    struct MachState {
-        uint64_t textAddress = 0;
-        bool haveText = false;
-        uint64_t trieOffset = 0, trieSize = 0;
-        uint64_t symOffset = 0, symCount = 0, strOffset = 0, strSize = 0;
-        uint64_t extDefFirst = 0, extDefCount = 0;
-        bool haveDysymtab = false;
-        uint64_t signatureOffset = 0, signatureSize = 0;
-    };
-
     void ParseMachO() {
         Info().format = BinaryFormat::MachO;
-        in.Require(0, 32, "Mach-O header");
-        Info().architecture = MachineName(in.Le<uint32_t>(4, "CPU type"), BinaryFormat::MachO);
-        const uint32_t fileType = in.Le<uint32_t>(12, "file type");
-        Info().kind = fileType == 6 ? BinaryKind::SharedLibrary
-                      : fileType == 2 ? BinaryKind::Executable
-                      : fileType == 8 ? BinaryKind::Bundle
-                                      : BinaryKind::Other;
-        const uint32_t commandCount = in.Le<uint32_t>(16, "load command count");
-        const uint32_t commandsSize = in.Le<uint32_t>(20, "load commands size");
-        in.Require(32, commandsSize, "load commands");
-        const uint64_t commandsEnd = 32 + uint64_t{commandsSize};
-
-        MachState state;
-        uint64_t at = 32;
-        for (uint32_t i = 0; i < commandCount; ++i) {
-            const uint32_t cmd = in.Le<uint32_t>(at, "load command");
-            const uint32_t size = in.Le<uint32_t>(at + 4, "load command size");
-            if (size < 8 || at + size > commandsEnd)
-                Fail("load command " + std::to_string(i) + " has a bad size");
-            ParseLoadCommand(cmd, at, size, state);
-            at += size;
+        std::string error;
+        const std::optional<MachOLayout> parsed = hostsim::ParseMachO(image.bytes_, &error);
+        if (!parsed)
+            Fail(error);
+        const MachOLayout& layout = *parsed;
+        Info().architecture = MachineName(layout.cpuType, BinaryFormat::MachO);
+        Info().kind = layout.fileType == kMachOFileDylib    ? BinaryKind::SharedLibrary
+                      : layout.fileType == 2                ? BinaryKind::Executable
+                      : layout.fileType == kMachOFileBundle ? BinaryKind::Bundle
+                                                            : BinaryKind::Other;
+        Info().imports = layout.dylibs;
+        Info().internalName = layout.installName;
+        if (layout.platform != 0) {
+            static const char* const kPlatforms[] = {"unknown", "macos", "ios", "tvos", "watchos", "bridgeos", "maccatalyst"};
+            Info().platform = layout.platform < std::size(kPlatforms) ? kPlatforms[layout.platform]
+                                                                      : "platform " + std::to_string(layout.platform);
+            Info().minimumOs = MachOVersionText(layout.minimumOs);
         }
-
-        if (state.trieSize > 0)
-            ParseExportTrie(state);
-        else
-            ParseMachSymbols(state);
-        if (state.signatureSize > 0)
-            CheckSignature(state);
-    }
-
-    void ParseLoadCommand(uint32_t cmd, uint64_t at, uint32_t size, MachState& state) {
-        const uint64_t end = at + size;
-        auto dylibName = [&]() {
-            const uint32_t nameOffset = in.Le<uint32_t>(at + 8, "dylib name offset");
-            return in.CString(at + nameOffset, end, "dylib name");
-        };
-        switch (cmd) {
-        case 0x19: { // LC_SEGMENT_64
-            const std::string segment = in.FixedName(at + 8, 16, "segment name");
-            const uint64_t vmaddr = in.Le<uint64_t>(at + 24, "segment address");
-            const uint64_t fileoff = in.Le<uint64_t>(at + 40, "segment file offset");
-            if (segment == "__TEXT" && fileoff == 0) {
-                state.textAddress = vmaddr;
-                state.haveText = true;
-            }
-            const uint32_t sectionCount = in.Le<uint32_t>(at + 64, "section count");
-            if (72 + 80 * uint64_t{sectionCount} > size)
-                Fail("segment " + segment + " claims more sections than its command holds");
-            for (uint32_t i = 0; i < sectionCount; ++i) {
-                const uint64_t sec = at + 72 + 80 * uint64_t{i};
+        for (const auto& segment : layout.segments) {
+            for (const auto& section : segment.sections) {
                 BinaryImage::Section s;
-                s.name = in.FixedName(sec + 16, 16, "segment name") + "," + in.FixedName(sec, 16, "section name");
-                s.address = in.Le<uint64_t>(sec + 32, "section address");
-                s.size = in.Le<uint64_t>(sec + 40, "section size");
-                s.fileOffset = in.Le<uint32_t>(sec + 48, "section offset");
-                const uint32_t type = in.Le<uint32_t>(sec + 64, "section flags") & 0xffu;
-                s.zeroFill = type == 0x1 || type == 0xc || type == 0x12; // ZEROFILL, GB_ZEROFILL, TLV zerofill
+                s.name = section.FullName();
+                s.address = section.address;
+                s.size = section.size;
+                s.fileOffset = section.fileOffset;
+                s.zeroFill = section.ZeroFill();
                 s.fileSize = s.zeroFill ? 0 : s.size;
-                if (type == 0x9 && s.size > 0) // S_MOD_INIT_FUNC_POINTERS
+                if (section.Type() == kSectionModInitPointers && section.size > 0)
                     Info().hasStaticInitialisers = true;
                 AddSection(s);
             }
-            break;
         }
-        case 0x2: // LC_SYMTAB
-            state.symOffset = in.Le<uint32_t>(at + 8, "symbol table offset");
-            state.symCount = in.Le<uint32_t>(at + 12, "symbol count");
-            state.strOffset = in.Le<uint32_t>(at + 16, "string table offset");
-            state.strSize = in.Le<uint32_t>(at + 20, "string table size");
-            break;
-        case 0xb: // LC_DYSYMTAB
-            state.extDefFirst = in.Le<uint32_t>(at + 16, "first external symbol");
-            state.extDefCount = in.Le<uint32_t>(at + 20, "external symbol count");
-            state.haveDysymtab = true;
-            break;
-        case 0xc:        // LC_LOAD_DYLIB
-        case 0x20:       // LC_LAZY_LOAD_DYLIB
-        case 0x80000018: // LC_LOAD_WEAK_DYLIB
-        case 0x8000001f: // LC_REEXPORT_DYLIB
-        case 0x80000023: // LC_LOAD_UPWARD_DYLIB
-            Info().imports.push_back(dylibName());
-            break;
-        case 0xd: // LC_ID_DYLIB
-            Info().internalName = dylibName();
-            break;
-        case 0x22:       // LC_DYLD_INFO
-        case 0x80000022: // LC_DYLD_INFO_ONLY
-            state.trieOffset = in.Le<uint32_t>(at + 40, "export trie offset");
-            state.trieSize = in.Le<uint32_t>(at + 44, "export trie size");
-            break;
-        case 0x80000033: // LC_DYLD_EXPORTS_TRIE
-            state.trieOffset = in.Le<uint32_t>(at + 8, "export trie offset");
-            state.trieSize = in.Le<uint32_t>(at + 12, "export trie size");
-            break;
-        case 0x32: { // LC_BUILD_VERSION
-            const uint32_t platform = in.Le<uint32_t>(at + 8, "build platform");
-            static const char* const kPlatforms[] = {"unknown", "macos", "ios", "tvos", "watchos", "bridgeos", "maccatalyst"};
-            Info().platform = platform < std::size(kPlatforms) ? kPlatforms[platform] : "platform " + std::to_string(platform);
-            Info().minimumOs = DottedVersion(in.Le<uint32_t>(at + 12, "minimum OS version"));
-            break;
-        }
-        case 0x24: // LC_VERSION_MIN_MACOSX
-            Info().platform = "macos";
-            Info().minimumOs = DottedVersion(in.Le<uint32_t>(at + 8, "minimum OS version"));
-            break;
-        case 0x1d: // LC_CODE_SIGNATURE
-            state.signatureOffset = in.Le<uint32_t>(at + 8, "code signature offset");
-            state.signatureSize = in.Le<uint32_t>(at + 12, "code signature size");
-            break;
-        default:
-            break;
-        }
+        if (layout.exportTrie.size > 0)
+            AddTrieExports(layout);
+        else
+            AddSymbolTableExports(layout);
+        if (layout.codeSignature.size > 0)
+            CheckSignature(layout);
     }
 
     static std::string WithoutUnderscore(std::string name) {
@@ -530,64 +365,35 @@ struct BinaryParser {
         return name;
     }
 
-    void ParseExportTrie(const MachState& state) {
-        in.Require(state.trieOffset, state.trieSize, "export trie");
-        const uint64_t begin = state.trieOffset;
-        const uint64_t end = begin + state.trieSize;
-        struct Pending {
-            uint64_t node;
-            std::string prefix;
-        };
-        std::vector<Pending> stack{{0, ""}};
-        std::set<uint64_t> visited;
-        while (!stack.empty()) {
-            Pending current = std::move(stack.back());
-            stack.pop_back();
-            if (!visited.insert(current.node).second)
-                Fail("export trie has a cycle at node " + Hex(current.node));
-            uint64_t at = begin + current.node;
-            const uint64_t terminalSize = in.Uleb(at, end, "export trie node");
-            const uint64_t children = at + terminalSize;
-            if (terminalSize > end - at)
-                Fail("export trie node runs past the trie");
-            if (terminalSize > 0) {
-                const uint64_t flags = in.Uleb(at, children, "export flags");
-                ExportedSymbol symbol;
-                symbol.name = WithoutUnderscore(current.prefix);
-                if (flags & 0x8) // EXPORT_SYMBOL_FLAGS_REEXPORT: ordinal and name, no address
-                    in.Uleb(at, children, "re-export ordinal");
-                else
-                    symbol.address = state.textAddress + in.Uleb(at, children, "export address");
-                Info().exports.push_back(symbol);
-            }
-            at = children;
-            const uint8_t childCount = in.Le<uint8_t>(at, "export trie child count");
-            ++at;
-            for (uint8_t i = 0; i < childCount; ++i) {
-                const std::string edge = in.CString(at, end, "export trie edge");
-                at += edge.size() + 1;
-                const uint64_t child = in.Uleb(at, end, "export trie child offset");
-                if (child >= state.trieSize)
-                    Fail("export trie child offset is outside the trie");
-                stack.push_back({child, current.prefix + edge});
-            }
+    void AddTrieExports(const MachOLayout& layout) {
+        std::vector<MachOExport> exports;
+        std::string error;
+        if (!DecodeMachOExports(image.bytes_, layout, &exports, &error))
+            Fail(error);
+        const MachOSegment* text = layout.TextSegment();
+        for (const auto& entry : exports) {
+            ExportedSymbol symbol;
+            symbol.name = WithoutUnderscore(entry.name);
+            if (!(entry.flags & MachOExport::kReexport)) // a re-export has no address of its own
+                symbol.address = (text ? text->address : 0) + entry.offset;
+            Info().exports.push_back(symbol);
         }
     }
 
-    void ParseMachSymbols(const MachState& state) {
-        if (state.symCount == 0)
+    void AddSymbolTableExports(const MachOLayout& layout) {
+        const uint64_t symCount = layout.symbols.size;
+        if (symCount == 0)
             return;
-        in.Require(state.symOffset, 16 * state.symCount, "symbol table");
-        in.Require(state.strOffset, state.strSize, "string table");
-        uint64_t first = 0, count = state.symCount;
-        if (state.haveDysymtab) {
-            if (state.extDefFirst > state.symCount || state.extDefCount > state.symCount - state.extDefFirst)
+        uint64_t first = 0, count = symCount;
+        if (layout.haveDysymtab) {
+            if (layout.firstExternal > symCount || layout.externalCount > symCount - layout.firstExternal)
                 Fail("external symbol range is outside the symbol table");
-            first = state.extDefFirst;
-            count = state.extDefCount;
+            first = layout.firstExternal;
+            count = layout.externalCount;
         }
+        const uint64_t strings = layout.strings.offset, stringsEnd = strings + layout.strings.size;
         for (uint64_t i = first; i < first + count; ++i) {
-            const uint64_t at = state.symOffset + 16 * i;
+            const uint64_t at = layout.symbols.offset + 16 * i;
             const uint8_t type = in.Le<uint8_t>(at + 4, "symbol type");
             // Skip debug entries (N_STAB), private externs (N_PEXT), locals, and anything not
             // defined in a section (N_SECT).
@@ -595,22 +401,21 @@ struct BinaryParser {
                 continue;
             ExportedSymbol symbol;
             const uint32_t name = in.Le<uint32_t>(at, "symbol name");
-            symbol.name = WithoutUnderscore(in.CString(state.strOffset + name, state.strOffset + state.strSize, "symbol name"));
+            symbol.name = WithoutUnderscore(in.CString(strings + name, stringsEnd, "symbol name"));
             symbol.address = in.Le<uint64_t>(at + 8, "symbol value");
             Info().exports.push_back(symbol);
         }
     }
 
-    void CheckSignature(const MachState& state) {
+    void CheckSignature(const MachOLayout& layout) {
         CodeSignature& signature = Info().signature;
-        in.Require(state.signatureOffset, state.signatureSize, "code signature");
         signature.present = true;
-        const uint64_t blob = state.signatureOffset;
-        const uint64_t blobEnd = blob + state.signatureSize;
+        const uint64_t blob = layout.codeSignature.offset;
+        const uint64_t blobEnd = blob + layout.codeSignature.size;
         if (in.Be32(blob, "signature magic") != 0xfade0cc0)
             Fail("code signature is not an embedded signature super-blob");
         const uint32_t count = in.Be32(blob + 8, "signature blob count");
-        if (12 + 8 * uint64_t{count} > state.signatureSize)
+        if (12 + 8 * uint64_t{count} > layout.codeSignature.size)
             Fail("code signature index runs past the signature");
         for (uint32_t i = 0; i < count; ++i) {
             const uint32_t slot = in.Be32(blob + 12 + 8 * uint64_t{i}, "signature slot type");

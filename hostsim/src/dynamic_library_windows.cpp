@@ -4,7 +4,7 @@
 
 #include <utility>
 
-#include "hostsim/dynamic_library.h"
+#include "module_loaders.h"
 
 namespace hostsim {
 namespace {
@@ -33,43 +33,47 @@ std::string LastErrorText(const char* what) {
            (text.empty() ? "" : ": " + text);
 }
 
+class WindowsImage final : public DynamicLibrary::Image {
+public:
+    WindowsImage(HMODULE handle, std::string path) : handle_(handle), path_(std::move(path)) {}
+    ~WindowsImage() override {
+        std::string ignored;
+        Unload(&ignored);
+    }
+
+    void* Symbol(const char* name) const override {
+        return handle_ ? reinterpret_cast<void*>(GetProcAddress(handle_, name)) : nullptr;
+    }
+
+    bool Unload(std::string* why) override {
+        if (!handle_)
+            return true;
+        HMODULE handle = std::exchange(handle_, nullptr);
+        if (!FreeLibrary(handle)) {
+            *why = LastErrorText("FreeLibrary");
+            return false;
+        }
+        if (GetModuleHandleW(Widen(path_).c_str()) != nullptr) {
+            *why = "the module is still loaded after FreeLibrary (another handle keeps it)";
+            return false;
+        }
+        return true;
+    }
+
+private:
+    HMODULE handle_;
+    std::string path_;
+};
+
 } // namespace
 
-std::unique_ptr<DynamicLibrary> DynamicLibrary::Open(const std::string& path, std::string* why) {
+std::unique_ptr<DynamicLibrary::Image> OpenWithSystemLoader(const std::string& path, std::string* why) {
     HMODULE handle = LoadLibraryW(Widen(path).c_str());
     if (!handle) {
         *why = LastErrorText("LoadLibraryW");
         return nullptr;
     }
-    return std::unique_ptr<DynamicLibrary>(new DynamicLibrary(reinterpret_cast<void*>(handle), path));
-}
-
-DynamicLibrary::~DynamicLibrary() {
-    if (handle_) {
-        std::string ignored;
-        Close(&ignored);
-    }
-}
-
-void* DynamicLibrary::Symbol(const char* name) const {
-    if (!handle_)
-        return nullptr;
-    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name));
-}
-
-bool DynamicLibrary::Close(std::string* why) {
-    if (!handle_)
-        return true;
-    HMODULE handle = static_cast<HMODULE>(std::exchange(handle_, nullptr));
-    if (!FreeLibrary(handle)) {
-        *why = LastErrorText("FreeLibrary");
-        return false;
-    }
-    if (GetModuleHandleW(Widen(path_).c_str()) != nullptr) {
-        *why = "the module is still loaded after FreeLibrary (another handle keeps it)";
-        return false;
-    }
-    return true;
+    return std::make_unique<WindowsImage>(handle, path);
 }
 
 } // namespace hostsim

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <limits>
 #include <sstream>
+#include <unordered_map>
 
 namespace {
 
@@ -129,8 +130,21 @@ std::vector<int32_t> C4D_ContainerImpl::Keys() const {
 }
 
 void C4D_ContainerImpl::MergeFrom(const C4D_ContainerImpl& other) {
-    for (const auto& e : other.entries)
-        Set(e.first, e.second);
+    // One index of this container's keys, so that merging large parameter sets stays linear
+    // instead of searching the entries once per key.
+    std::unordered_map<int32_t, size_t> position;
+    position.reserve(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i)
+        position.emplace(entries[i].first, i);
+    for (const auto& e : other.entries) {
+        auto found = position.find(e.first);
+        if (found != position.end()) {
+            entries[found->second].second = e.second;
+        } else {
+            position.emplace(e.first, entries.size());
+            entries.emplace_back(e.first, e.second);
+        }
+    }
 }
 
 bool C4D_ContainerImpl::SameContent(const C4D_ContainerImpl& other) const {

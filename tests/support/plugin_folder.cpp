@@ -2,17 +2,35 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <system_error>
+
+#include "hostsim/binary_inspect.h"
 
 namespace corvel_test {
 namespace {
 namespace fs = std::filesystem;
 }
 
-std::string BuiltModule() { return CORVEL_MODULE_PATH; }
+std::string BuiltModule() {
+    const char* chosen = std::getenv("CORVEL_TEST_MODULE");
+    return chosen && *chosen ? std::string(chosen) : std::string(CORVEL_MODULE_PATH);
+}
+
+bool ModuleIsForMacOS() {
+    static const bool macOS = [] {
+        std::string error;
+        const auto image = hostsim::BinaryImage::Load(BuiltModule(), &error);
+        if (!image)
+            throw std::runtime_error(error);
+        return image->Info().format == hostsim::BinaryFormat::MachO;
+    }();
+    return macOS;
+}
+
 std::string HostCli() { return CORVEL_HOST_CLI; }
 
 PluginFolder::PluginFolder(PluginFolderOptions options) {

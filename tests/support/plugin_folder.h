@@ -11,9 +11,14 @@
 
 namespace corvel_test {
 
-// Paths of the build, fixed at compile time.
-std::string BuiltModule();   // the module file the build produced
-std::string HostCli();       // the corvel-host executable
+// The module file under test: the one this build produced, or the file named in the environment
+// variable CORVEL_TEST_MODULE (so the same suite runs against another build of the module, e.g.
+// the macOS module through the stand-in host's Mach-O loader).
+std::string BuiltModule();
+// True when the module under test is a macOS (Mach-O) module: the few behaviours and file
+// properties that differ between the builds are chosen by the module actually loaded.
+bool ModuleIsForMacOS();
+std::string HostCli(); // the corvel-host executable
 
 struct PluginFolderOptions {
     bool withResources = true; // copy res/ beside the module

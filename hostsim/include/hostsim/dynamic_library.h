@@ -1,6 +1,9 @@
-// dynamic_library.h - loading a module file with the operating system's loader.
-// One implementation per platform: dynamic_library_posix.cpp (dlopen), dynamic_library_windows.cpp
-// (LoadLibraryW with an absolute path).
+// dynamic_library.h - loading a module file into the host process.
+//
+// Open chooses the loader by the file's format: a Mach-O file (the macOS module) goes to the
+// host's own Mach-O loader (macos/macho_loader.cpp, Linux x86-64 only; elsewhere it is refused
+// with a reason), everything else to the operating system's loader (dynamic_library_posix.cpp:
+// dlopen; dynamic_library_windows.cpp: LoadLibraryW with an absolute path).
 #ifndef CORVEL_HOSTSIM_DYNAMIC_LIBRARY_H
 #define CORVEL_HOSTSIM_DYNAMIC_LIBRARY_H
 
@@ -17,16 +20,23 @@ public:
     DynamicLibrary(const DynamicLibrary&) = delete;
     DynamicLibrary& operator=(const DynamicLibrary&) = delete;
 
-    // Address of an exported symbol, or null.
+    // Address of an exported symbol (its C name, without Mach-O's leading underscore), or null.
     void* Symbol(const char* name) const;
-    // Unloads it. Answers false when the operating system kept the file mapped (another handle,
-    // or a loader that refuses to unload it); `why` tells which.
+    // Unloads it. Answers false when the module stayed mapped (another handle, or a loader that
+    // refuses to unload it); `why` tells which.
     bool Close(std::string* why);
 
+    // What one loader keeps of a loaded module.
+    class Image {
+    public:
+        virtual ~Image() = default;
+        virtual void* Symbol(const char* name) const = 0;
+        virtual bool Unload(std::string* why) = 0;
+    };
+
 private:
-    DynamicLibrary(void* handle, std::string path) : handle_(handle), path_(std::move(path)) {}
-    void* handle_ = nullptr;
-    std::string path_;
+    explicit DynamicLibrary(std::unique_ptr<Image> image) : image_(std::move(image)) {}
+    std::unique_ptr<Image> image_;
 };
 
 } // namespace hostsim

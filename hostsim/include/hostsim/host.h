@@ -246,6 +246,8 @@ public:
     bool CommandMessage(int32_t id, int32_t type, void* data);
     // Host commands the module called (CallCommand), in order.
     const std::vector<CommandCall>& CommandCalls() const { return commandCalls_; }
+    // Forgets the recorded host commands (long runs keep each render's copy otherwise).
+    void ClearCommandCalls() { commandCalls_.clear(); }
     int EventAdds() const { return eventAdds_; }
     const std::vector<std::array<int32_t, 3>>& InteractionChecks() const { return interactionChecks_; }
     const std::vector<std::string>& ExecutedFiles() const { return executedFiles_; }
