@@ -27,9 +27,12 @@ std::string Slurp(const fs::path& path) {
 std::string LastLineStarting(const std::string& text, const std::string& prefix) {
     std::istringstream in(text);
     std::string found;
-    for (std::string line; std::getline(in, line);)
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') // standard error in text mode on Windows
+            line.pop_back();
         if (line.rfind(prefix, 0) == 0)
             found = line.substr(prefix.size());
+    }
     return found;
 }
 
