@@ -7,7 +7,8 @@
 #                  inspect the file (MacModule tests in tests/exports_test.cpp: signature, install
 #                  name, minimum OS, exports) and load it (tests/macos_loader_test.cpp); they get
 #                  its path in CORVEL_MACOS_MODULE. Then `corvel-host validate` on the macOS module.
-#   2. native      Linux build (preset default, warnings as errors) and the test suite, then
+#   2. native      Linux build (preset default, warnings as errors), the test suite,
+#                  `corvel-host res check res --strict` on the shipped resource folder, and
 #                  `corvel-host validate` on the Linux module with a time budget
 #                  (CORVEL_VALIDATE_BUDGET seconds, default 60; reports in build/validate/)
 #   3. sanitizers  the same suite built with AddressSanitizer and UBSan (preset asan)
@@ -96,8 +97,9 @@ run_validate() {
   return "$status"
 }
 
+# The shipped resource folder must read without a single finding, as the host will read it.
 step_native() {
-  build_preset default && run_ctest default || return 1
+  build_preset default && run_ctest default && build/default/hostsim/corvel-host res check res --strict || return 1
   run_validate linux build/default/hostsim/corvel-host validate build/default/corvel.xso64 --strictness 5
 }
 

@@ -166,15 +166,15 @@ TEST_F(LifecycleTest, MissingResFolderFailsMessageOneOnceAndNeverRetriesTheLoad)
 
 TEST_F(LifecycleTest, MalformedStringTableIsALoadFailureWithTheReasonOnTheHostLog) {
     PluginFolder& folder = MakeFolder();
-    folder.Write("res/strings_en-US/c4d_strings.str", "STRINGTABLE { IDS_NOT_DECLARED \"x\"; }\n");
+    folder.Write("res/strings_en-US/c4d_strings.str", "STRINGTABLE { IDS_CORVEL_NAME \"x\" }\n");
     hostsim::Host& host = LoadFolder();
     const auto answers = host.Startup();
     EXPECT_EQ(answers.message, -1);
     EXPECT_EQ(host.Console().front(), kResourceFailedLine);
     const auto& log = host.Log();
     EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const std::string& line) {
-        return line.find("IDS_NOT_DECLARED") != std::string::npos && line.find("c4d_strings.str") != std::string::npos;
-    })) << "the host log names the file and the undeclared id";
+        return line.find("IDS_CORVEL_NAME") != std::string::npos && line.find("c4d_strings.str:1:") != std::string::npos;
+    })) << "the host log names the file, the line and the entry";
     // The command is still registered, named with the host's default string.
     EXPECT_EQ(answers.start, 1);
     const hostsim::RegisteredCommand* command = host.FindCommand(kCorvelId);

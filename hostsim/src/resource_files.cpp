@@ -1,605 +1,552 @@
-// Readers for the host's resource formats (c4d_symbols.h, .str string tables, .res dialogs).
+// Readers of the host's resource formats: c4d_symbols.h, string tables, dialog descriptions and
+// their strings.
 #include "hostsim/resource_files.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cerrno>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <utility>
+
+#include "resource_lexer.h"
 
 namespace hostsim {
+
+std::string ResourceDiagnostic::Format() const {
+    std::string where = file;
+    if (pos.line > 0)
+        where += ":" + std::to_string(pos.line) + ":" + std::to_string(pos.column);
+    return where + (severity == Severity::Error ? ": error: " : ": warning: ") + message;
+}
+
+void ResourceDiagnostics::Error(const std::string& file, SourcePos pos, const std::string& message) {
+    items_.push_back({ResourceDiagnostic::Severity::Error, file, pos, message});
+    ++errors_;
+}
+
+void ResourceDiagnostics::Warning(const std::string& file, SourcePos pos, const std::string& message) {
+    items_.push_back({ResourceDiagnostic::Severity::Warning, file, pos, message});
+}
+
+void ResourceDiagnostics::Append(const ResourceDiagnostics& other) {
+    items_.insert(items_.end(), other.items_.begin(), other.items_.end());
+    errors_ += other.errors_;
+}
+
+std::string ResourceDiagnostics::FirstError() const {
+    for (const auto& d : items_)
+        if (d.severity == ResourceDiagnostic::Severity::Error)
+            return d.Format();
+    return {};
+}
+
 namespace {
 
-namespace fs = std::filesystem;
+std::string LineOf(SourcePos pos) { return "line " + std::to_string(pos.line); }
 
-struct Token {
-    enum Kind { Word, Number, String, Punct, End } kind = End;
-    std::string text;
-    int64_t number = 0;
-    int line = 0;
-};
-
-// Splits resource text into words, integers, string literals and the punctuation { } ; , =.
-// Skips // and /* */ comments and preprocessor lines (#ifndef guards around the symbol enum).
-class Lexer {
-public:
-    Lexer(const std::string& text, std::string file) : s_(text), file_(std::move(file)) {}
-
-    bool Next(Token* t, std::string* why) {
-        SkipSpace();
-        t->line = line_;
-        t->text.clear();
-        if (p_ >= s_.size()) {
-            t->kind = Token::End;
-            return true;
-        }
-        char c = s_[p_];
-        if (c == '{' || c == '}' || c == ';' || c == ',' || c == '=') {
-            t->kind = Token::Punct;
-            t->text = std::string(1, c);
-            ++p_;
-            return true;
-        }
-        if (c == '"')
-            return ReadString(t, why);
-        if (std::isdigit(static_cast<unsigned char>(c)) || ((c == '-' || c == '+') && p_ + 1 < s_.size() &&
-                                                            std::isdigit(static_cast<unsigned char>(s_[p_ + 1]))))
-            return ReadNumber(t, why);
-        if (std::isalpha(static_cast<unsigned char>(c)) || c == '_') {
-            size_t start = p_;
-            while (p_ < s_.size() && (std::isalnum(static_cast<unsigned char>(s_[p_])) || s_[p_] == '_'))
-                ++p_;
-            t->kind = Token::Word;
-            t->text = s_.substr(start, p_ - start);
-            return true;
-        }
-        return Fail(why, std::string("unexpected character '") + c + "'");
-    }
-
-    bool Fail(std::string* why, const std::string& what) const {
-        *why = file_ + ":" + std::to_string(line_) + ": " + what;
-        return false;
-    }
-    const std::string& file() const { return file_; }
-
-private:
-    void SkipSpace() {
-        for (;;) {
-            while (p_ < s_.size() && std::isspace(static_cast<unsigned char>(s_[p_]))) {
-                if (s_[p_] == '\n')
-                    ++line_;
-                ++p_;
-            }
-            if (p_ + 1 < s_.size() && s_[p_] == '/' && s_[p_ + 1] == '/') {
-                while (p_ < s_.size() && s_[p_] != '\n')
-                    ++p_;
-                continue;
-            }
-            if (p_ + 1 < s_.size() && s_[p_] == '/' && s_[p_ + 1] == '*') {
-                p_ += 2;
-                while (p_ + 1 < s_.size() && !(s_[p_] == '*' && s_[p_ + 1] == '/')) {
-                    if (s_[p_] == '\n')
-                        ++line_;
-                    ++p_;
-                }
-                p_ = std::min(s_.size(), p_ + 2);
-                continue;
-            }
-            if (p_ < s_.size() && s_[p_] == '#' && AtLineStart()) {
-                while (p_ < s_.size() && s_[p_] != '\n')
-                    ++p_;
-                continue;
-            }
-            if (p_ == 0 && s_.size() >= 3 && static_cast<unsigned char>(s_[0]) == 0xEF &&
-                static_cast<unsigned char>(s_[1]) == 0xBB && static_cast<unsigned char>(s_[2]) == 0xBF) {
-                p_ = 3; // UTF-8 byte order mark
-                continue;
-            }
-            return;
-        }
-    }
-
-    bool AtLineStart() const {
-        for (size_t q = p_; q > 0; --q) {
-            char c = s_[q - 1];
-            if (c == '\n')
-                return true;
-            if (c != ' ' && c != '\t')
-                return false;
-        }
-        return true;
-    }
-
-    bool ReadNumber(Token* t, std::string* why) {
-        size_t start = p_;
-        if (s_[p_] == '-' || s_[p_] == '+')
-            ++p_;
-        while (p_ < s_.size() && std::isalnum(static_cast<unsigned char>(s_[p_])))
-            ++p_;
-        std::string text = s_.substr(start, p_ - start);
-        errno = 0;
-        char* end = nullptr;
-        long long v = std::strtoll(text.c_str(), &end, 0);
-        if (errno != 0 || !end || *end != '\0' || v < INT32_MIN || v > INT32_MAX)
-            return Fail(why, "bad integer '" + text + "'");
-        t->kind = Token::Number;
-        t->text = text;
-        t->number = v;
-        return true;
-    }
-
-    static void AppendUtf8(std::string* out, uint32_t cp) {
-        if (cp < 0x80) {
-            out->push_back(static_cast<char>(cp));
-        } else if (cp < 0x800) {
-            out->push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else {
-            out->push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        }
-    }
-
-    bool ReadString(Token* t, std::string* why) {
-        ++p_; // opening quote
-        std::string value;
-        while (p_ < s_.size() && s_[p_] != '"') {
-            char c = s_[p_];
-            if (c == '\n')
-                return Fail(why, "string literal runs past the end of the line");
-            if (c == '\\' && p_ + 1 < s_.size()) {
-                char e = s_[p_ + 1];
-                p_ += 2;
-                switch (e) {
-                case 'n': value.push_back('\n'); break;
-                case 't': value.push_back('\t'); break;
-                case '"': value.push_back('"'); break;
-                case '\\': value.push_back('\\'); break;
-                case 'u': {
-                    if (p_ + 4 > s_.size())
-                        return Fail(why, "bad \\u escape");
-                    std::string hex = s_.substr(p_, 4);
-                    char* end = nullptr;
-                    unsigned long cp = std::strtoul(hex.c_str(), &end, 16);
-                    if (!end || *end != '\0')
-                        return Fail(why, "bad \\u escape '" + hex + "'");
-                    AppendUtf8(&value, static_cast<uint32_t>(cp));
-                    p_ += 4;
-                    break;
-                }
-                default: value.push_back(e); break;
-                }
-                continue;
-            }
-            value.push_back(c);
-            ++p_;
-        }
-        if (p_ >= s_.size())
-            return Fail(why, "unterminated string literal");
-        ++p_; // closing quote
-        t->kind = Token::String;
-        t->text = std::move(value);
-        return true;
-    }
-
-    const std::string& s_;
-    std::string file_;
-    size_t p_ = 0;
-    int line_ = 1;
-};
-
-bool Tokenize(const std::string& text, const std::string& file, std::vector<Token>* out, std::string* why) {
-    Lexer lexer(text, file);
-    for (;;) {
-        Token t;
-        if (!lexer.Next(&t, why))
-            return false;
-        out->push_back(t);
-        if (t.kind == Token::End) {
-            // Padding, so that the parsers may look a few tokens ahead without bounds checks.
-            out->insert(out->end(), 4, t);
-            return true;
-        }
-    }
-}
-
-std::string At(const std::string& file, const Token& t, const std::string& what) {
-    return file + ":" + std::to_string(t.line) + ": " + what;
-}
-
-bool IsPunct(const Token& t, char c) { return t.kind == Token::Punct && t.text.size() == 1 && t.text[0] == c; }
-
-bool ResolveId(const Token& t, const std::map<std::string, int32_t>& symbols, int32_t* out) {
-    if (t.kind == Token::Number) {
-        *out = static_cast<int32_t>(t.number);
-        return true;
-    }
-    if (t.kind == Token::Word) {
-        auto it = symbols.find(t.text);
-        if (it != symbols.end()) {
-            *out = it->second;
-            return true;
-        }
-    }
+// Reports an unexpected token, unless the lexer already reported why there is none.
+bool Unexpected(const Token& t, const std::string& file, const std::string& expected, ResourceDiagnostics* d) {
+    if (t.kind != Token::Invalid)
+        d->Error(file, t.pos, "expected " + expected + ", found " + t.Shown());
     return false;
 }
 
-std::string Lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
+// An integer id as written in a resource file (decimal or 0x hexadecimal), within Int32.
+bool IntegerId(const Token& t, int32_t* out) {
+    if (t.kind != Token::Number || !t.integer || t.number < INT32_MIN || t.number > INT32_MAX)
+        return false;
+    *out = static_cast<int32_t>(t.number);
+    return true;
+}
+
+// A symbol of c4d_symbols.h, IDC_STATIC (known to the host without a declaration) or an integer.
+bool ResolveId(const Token& t, const std::map<std::string, int32_t>& symbols, int32_t* out) {
+    if (IntegerId(t, out))
+        return true;
+    if (t.kind != Token::Word)
+        return false;
+    const auto it = symbols.find(t.text);
+    if (it != symbols.end()) {
+        *out = it->second;
+        return true;
+    }
+    if (t.text == kStaticIdSymbol) {
+        *out = kStaticId;
+        return true;
+    }
+    return false;
 }
 
 // A file holds one table or description and nothing after it.
-bool ExpectNothingAfter(const std::vector<Token>& toks, size_t i, const std::string& file, const std::string& what,
-                        std::string* why) {
-    if (toks[i].kind == Token::End)
+bool ExpectEnd(TokenStream* ts, const std::string& file, const std::string& what, ResourceDiagnostics* d) {
+    const Token& t = ts->Peek();
+    if (t.kind == Token::End)
         return true;
-    *why = At(file, toks[i], "unexpected '" + toks[i].text + "' after the " + what);
+    return Unexpected(t, file, "nothing after the " + what, d);
+}
+
+bool CountEntry(size_t* count, const Token& at, const std::string& file, ResourceDiagnostics* d) {
+    if (++*count <= ResourceLimits::kMaxEntries)
+        return true;
+    d->Error(file, at.pos, "more than " + std::to_string(ResourceLimits::kMaxEntries) + " entries in one file");
     return false;
 }
 
-// Parses `KEY "text"; KEY "text"; }` (up to and including the closing brace) starting at `i`.
+// Reads `KEY "text" ["more text" ...]; ... }` up to and including the closing brace, handing each
+// entry to `onEntry(key token, text)`.
 template <typename OnEntry>
-bool ParseTextEntries(const std::vector<Token>& toks, size_t* i, const std::string& file, OnEntry onEntry,
-                      std::string* why) {
+bool ReadTextEntries(TokenStream* ts, const std::string& file, const Token& opened, ResourceDiagnostics* d,
+                     OnEntry onEntry) {
+    size_t count = 0;
     for (;;) {
-        const Token& key = toks[*i];
-        if (IsPunct(key, '}')) {
-            ++*i;
+        const Token key = ts->Take();
+        if (key.Is('}'))
             return true;
-        }
-        if (key.kind != Token::Word && key.kind != Token::Number) {
-            *why = At(file, key, key.kind == Token::End ? "missing '}' at the end of the table"
-                                                        : "expected a string id, found '" + key.text + "'");
+        if (key.kind == Token::End) {
+            d->Error(file, key.pos, "missing '}' to close the table opened at " + LineOf(opened.pos));
             return false;
         }
-        const Token& value = toks[*i + 1];
-        if (value.kind != Token::String) {
-            *why = At(file, value, "expected a string literal after '" + key.text + "'");
+        if (key.kind != Token::Word && !(key.kind == Token::Number && key.integer))
+            return Unexpected(key, file, "a string id", d);
+        if (!CountEntry(&count, key, file, d))
             return false;
-        }
+        const Token value = ts->Take();
+        if (value.kind != Token::String)
+            return Unexpected(value, file, "the text of '" + key.text + "' in quotes", d);
         std::string text = value.text;
-        size_t j = *i + 2;
-        while (toks[j].kind == Token::String) // adjacent literals are joined
-            text += toks[j++].text;
-        if (!IsPunct(toks[j], ';')) {
-            *why = At(file, toks[j], "expected ';' after the string of '" + key.text + "'");
-            return false;
-        }
-        if (!onEntry(key, text, why))
-            return false;
-        *i = j + 1;
+        while (ts->Peek().kind == Token::String) // adjacent literals are joined, as in C
+            text += ts->Take().text;
+        const Token end = ts->Take();
+        if (!end.Is(';'))
+            return Unexpected(end, file, "';' after the text of '" + key.text + "'", d);
+        onEntry(key, text);
     }
 }
 
-struct DialogParser {
-    const std::vector<Token>& toks;
-    const std::string& file;
-    const std::map<std::string, int32_t>& symbols;
-    const std::map<std::string, std::string>& texts;
-    size_t i = 0;
+} // namespace
 
-    std::string Text(const std::string& key) const {
-        auto it = texts.find(key);
-        return it == texts.end() ? key : it->second;
+bool ReadSymbols(const std::string& bytes, const std::string& fileName, std::map<std::string, int32_t>* symbols,
+                 ResourceDiagnostics* diagnostics) {
+    ResourceDiagnostics& d = *diagnostics;
+    const size_t errorsBefore = d.ErrorCount();
+    const std::string text = DecodeResourceText(bytes, fileName, &d);
+    TokenStream ts(text, fileName, &d);
+    while (ts.Peek().kind != Token::End && ts.Peek().kind != Token::Invalid && !ts.Peek().IsWord("enum"))
+        ts.Take();
+    if (ts.Peek().kind == Token::Invalid)
+        return false;
+    if (ts.Peek().kind == Token::End) {
+        d.Error(fileName, SourcePos{}, "no 'enum { ... }' declaring the resource ids");
+        return false;
     }
+    ts.Take();
+    if (ts.Peek().kind == Token::Word) // a named enum
+        ts.Take();
+    const Token open = ts.Take();
+    if (!open.Is('{'))
+        return Unexpected(open, fileName, "'{' after 'enum'", &d);
 
-    // Parses the body of an element after its '{', up to and including its '}'.
-    bool Body(DialogElement* el, std::string* why) {
+    std::map<std::string, SourcePos> declaredAt;
+    int64_t next = 0;
+    for (;;) {
+        const Token name = ts.Take();
+        if (name.Is('}'))
+            break;
+        if (name.kind == Token::End) {
+            d.Error(fileName, name.pos, "missing '}' to close the enum opened at " + LineOf(open.pos));
+            return false;
+        }
+        if (name.kind != Token::Word)
+            return Unexpected(name, fileName, "a symbol name", &d);
+        if (symbols->size() >= ResourceLimits::kMaxEntries) {
+            d.Error(fileName, name.pos, "more than " + std::to_string(ResourceLimits::kMaxEntries) + " symbols");
+            return false;
+        }
+        int64_t value = next;
+        if (ts.Peek().Is('=')) {
+            ts.Take();
+            const Token v = ts.Take();
+            const auto known = symbols->find(v.text);
+            if (v.kind == Token::Number && v.integer) {
+                value = v.number;
+            } else if (v.kind == Token::Word && known != symbols->end()) {
+                value = known->second;
+            } else {
+                return Unexpected(v, fileName, "an integer or an earlier symbol as the value of '" + name.text + "'",
+                                  &d);
+            }
+        }
+        if (value < INT32_MIN || value > INT32_MAX) {
+            d.Error(fileName, name.pos, "the value " + std::to_string(value) + " of '" + name.text +
+                                            "' does not fit in a 32-bit id");
+            return false;
+        }
+        const auto id = static_cast<int32_t>(value);
+        const auto earlier = symbols->find(name.text);
+        if (name.text == kStaticIdSymbol && id != kStaticId) {
+            d.Warning(fileName, name.pos, std::string(kStaticIdSymbol) + " is predefined by the host as " +
+                                              std::to_string(kStaticId) + "; the value " + std::to_string(id) +
+                                              " given here is ignored");
+        } else if (earlier != symbols->end() && earlier->second != id) {
+            d.Error(fileName, name.pos, "'" + name.text + "' is declared twice, with different values (" +
+                                            std::to_string(id) + " here, " + std::to_string(earlier->second) +
+                                            " at " + LineOf(declaredAt[name.text]) + ")");
+            return false;
+        } else if (earlier != symbols->end()) {
+            d.Warning(fileName, name.pos, "'" + name.text + "' is declared twice (also at " +
+                                              LineOf(declaredAt[name.text]) + ", with the same value)");
+        } else {
+            (*symbols)[name.text] = id;
+            declaredAt[name.text] = name.pos;
+        }
+        next = value + 1;
+        const Token separator = ts.Take();
+        if (separator.Is('}'))
+            break;
+        if (!separator.Is(','))
+            return Unexpected(separator, fileName, "',' or '}' after '" + name.text + "'", &d);
+    }
+    if (ts.Peek().Is(';'))
+        ts.Take();
+    else if (ts.Peek().kind != Token::Invalid)
+        d.Warning(fileName, ts.Peek().pos,
+                  "';' is missing after the enum's '}' (the host reads the file all the same; a C++ compiler "
+                  "including it would not)");
+    return d.ErrorCount() == errorsBefore;
+}
+
+bool ReadStringTable(const std::string& bytes, const std::string& fileName,
+                     const std::map<std::string, int32_t>& symbols, std::map<int32_t, std::string>* strings,
+                     ResourceDiagnostics* diagnostics) {
+    ResourceDiagnostics& d = *diagnostics;
+    const std::string text = DecodeResourceText(bytes, fileName, &d);
+    TokenStream ts(text, fileName, &d);
+    const Token head = ts.Take();
+    if (!head.IsWord("STRINGTABLE"))
+        return Unexpected(head, fileName, "'STRINGTABLE {'", &d);
+    const Token open = ts.Take();
+    if (!open.Is('{'))
+        return Unexpected(open, fileName, "'{' after STRINGTABLE", &d);
+    std::map<int32_t, SourcePos> definedAt;
+    const bool read = ReadTextEntries(&ts, fileName, open, &d, [&](const Token& key, const std::string& value) {
+        int32_t id = 0;
+        if (!ResolveId(key, symbols, &id) || key.text == kStaticIdSymbol) {
+            d.Warning(fileName, key.pos, "string id '" + key.text +
+                                             "' is not declared in c4d_symbols.h; the host skips this entry");
+            return;
+        }
+        const auto earlier = definedAt.find(id);
+        if (earlier != definedAt.end())
+            d.Warning(fileName, key.pos, "string " + key.text + " (" + std::to_string(id) + ") is defined again (" +
+                                             LineOf(earlier->second) + "); the host uses this later text");
+        definedAt[id] = key.pos;
+        (*strings)[id] = value;
+    });
+    return read && ExpectEnd(&ts, fileName, "string table", &d);
+}
+
+bool ReadDialogStrings(const std::string& bytes, const std::string& fileName, DialogStrings* out,
+                       ResourceDiagnostics* diagnostics) {
+    ResourceDiagnostics& d = *diagnostics;
+    const std::string text = DecodeResourceText(bytes, fileName, &d);
+    TokenStream ts(text, fileName, &d);
+    const Token head = ts.Take();
+    if (!head.IsWord("DIALOGSTRINGS"))
+        return Unexpected(head, fileName, "'DIALOGSTRINGS <dialog> {'", &d);
+    const Token symbol = ts.Take();
+    if (symbol.kind != Token::Word)
+        return Unexpected(symbol, fileName, "the dialog's symbol after DIALOGSTRINGS", &d);
+    const Token open = ts.Take();
+    if (!open.Is('{'))
+        return Unexpected(open, fileName, "'{' after DIALOGSTRINGS " + symbol.text, &d);
+    out->dialogSymbol = symbol.text;
+    out->symbolPos = symbol.pos;
+    out->file = fileName;
+    const bool read = ReadTextEntries(&ts, fileName, open, &d, [&](const Token& key, const std::string& value) {
+        const auto earlier = out->where.find(key.text);
+        if (earlier != out->where.end())
+            d.Warning(fileName, key.pos, "'" + key.text + "' is defined again (" + LineOf(earlier->second) +
+                                             "); the host uses this later text");
+        out->where[key.text] = key.pos;
+        out->texts[key.text] = value;
+    });
+    return read && ExpectEnd(&ts, fileName, "dialog strings", &d);
+}
+
+namespace {
+
+// Element types whose CHILDS list holds the entries the user picks from.
+bool TakesChildList(const std::string& kind) {
+    return kind == "COMBOBOX" || kind == "POPUPBUTTON" || kind == "RADIOGROUP" || kind == "COMBOBUTTON";
+}
+
+// Reads the body of a dialog description: options, CHILDS lists and nested elements.
+class DialogReader {
+public:
+    DialogReader(TokenStream* ts, const std::string& file, const std::map<std::string, int32_t>& symbols,
+                 ResourceDiagnostics* d)
+        : ts_(*ts), file_(file), symbols_(symbols), d_(*d) {}
+
+    // Reads after the element's '{' up to and including its '}'. `depth`: elements around it.
+    bool Body(DialogElement* el, int depth) {
         for (;;) {
-            const Token& t = toks[i];
-            if (IsPunct(t, '}')) {
-                ++i;
+            const Token& t = ts_.Peek();
+            if (t.Is('}')) {
+                ts_.Take();
                 return true;
             }
             if (t.kind == Token::End) {
-                *why = At(file, t, "missing '}' for " + el->kind);
+                d_.Error(file_, t.pos, "missing '}' to close " + el->kind + " opened at " + LineOf(el->pos));
                 return false;
             }
-            if (t.kind == Token::Word && el->kind == "COMBOBOX" && t.text == "CHILDS" && IsPunct(toks[i + 1], '{')) {
-                i += 2;
-                if (!Childs(el, why))
-                    return false;
-                continue;
-            }
-            // An element: WORD '{' or WORD id '{'.
-            if (t.kind == Token::Word && IsPunct(toks[i + 1], '{')) {
-                DialogElement child;
-                child.kind = t.text;
-                i += 2;
-                if (!Body(&child, why))
-                    return false;
-                el->children.push_back(std::move(child));
-                continue;
-            }
-            if (t.kind == Token::Word && (toks[i + 1].kind == Token::Word || toks[i + 1].kind == Token::Number) &&
-                IsPunct(toks[i + 2], '{')) {
-                DialogElement child;
-                child.kind = t.text;
-                int32_t id = 0;
-                if (!ResolveId(toks[i + 1], symbols, &id)) {
-                    *why = At(file, toks[i + 1], "unknown id '" + toks[i + 1].text + "' of " + t.text);
-                    return false;
-                }
-                child.id = id;
-                i += 3;
-                if (!Body(&child, why))
-                    return false;
-                el->children.push_back(std::move(child));
-                continue;
-            }
-            // An option: tokens up to ';'.
-            std::vector<std::string> option;
-            while (!IsPunct(toks[i], ';')) {
-                const Token& o = toks[i];
-                if (o.kind == Token::End || IsPunct(o, '{') || IsPunct(o, '}')) {
-                    *why = At(file, o, "expected ';' to end the option '" + (option.empty() ? o.text : option[0]) + "'");
-                    return false;
-                }
-                if (!IsPunct(o, ','))
-                    option.push_back(o.text);
-                ++i;
-            }
-            ++i; // ';'
-            if (option.empty())
-                continue;
-            if (option[0] == "NAME" && option.size() >= 2)
-                el->name = Text(option[1]);
-            el->options.push_back(std::move(option));
+            if (t.kind == Token::Invalid)
+                return false;
+            bool ok = true;
+            if (t.IsWord("CHILDS") && ts_.Peek(1).Is('{'))
+                ok = Childs(el);
+            else if (t.kind == Token::Word && ts_.Peek(1).Is('{'))
+                ok = Element(el, depth, false);
+            else if (t.kind == Token::Word && (ts_.Peek(1).kind == Token::Word || ts_.Peek(1).kind == Token::Number) &&
+                     ts_.Peek(2).Is('{'))
+                ok = Element(el, depth, true);
+            else
+                ok = Option(el);
+            if (!ok)
+                return false;
         }
     }
 
-    bool Childs(DialogElement* el, std::string* why) {
+private:
+    bool Element(DialogElement* parent, int depth, bool withId) {
+        DialogElement child;
+        const Token kind = ts_.Take();
+        child.kind = kind.text;
+        child.pos = kind.pos;
+        if (depth + 1 > ResourceLimits::kMaxNesting) {
+            d_.Error(file_, kind.pos, "elements are nested more than " + std::to_string(ResourceLimits::kMaxNesting) +
+                                          " deep");
+            return false;
+        }
+        if (!CountEntry(&entries_, kind, file_, &d_))
+            return false;
+        if (withId) {
+            const Token idToken = ts_.Take();
+            int32_t id = 0;
+            if (!ResolveId(idToken, symbols_, &id)) {
+                d_.Error(file_, idToken.pos, "the id '" + idToken.text + "' of " + kind.text +
+                                                 " is not declared in c4d_symbols.h");
+                return false;
+            }
+            child.id = id;
+            child.idSymbol = idToken.text;
+        }
+        ts_.Take(); // '{'
+        if (!Body(&child, depth + 1))
+            return false;
+        parent->children.push_back(std::move(child));
+        return true;
+    }
+
+    bool Childs(DialogElement* el) {
+        const Token word = ts_.Take();
+        ts_.Take(); // '{'
+        if (!TakesChildList(el->kind))
+            d_.Warning(file_, word.pos, "CHILDS in " + el->kind + ", which has no list of entries; the host ignores it");
         for (;;) {
-            const Token& t = toks[i];
-            if (IsPunct(t, '}')) {
-                ++i;
+            const Token value = ts_.Take();
+            if (value.Is('}'))
                 return true;
-            }
-            int32_t value = 0;
-            if (!ResolveId(t, symbols, &value)) {
-                *why = At(file, t, "expected a child value in CHILDS, found '" + t.text + "'");
+            if (value.kind == Token::End) {
+                d_.Error(file_, value.pos, "missing '}' to close CHILDS opened at " + LineOf(word.pos));
                 return false;
             }
-            if (!IsPunct(toks[i + 1], ',') || (toks[i + 2].kind != Token::Word && toks[i + 2].kind != Token::String) ||
-                !IsPunct(toks[i + 3], ';')) {
-                *why = At(file, t, "expected '<value>, <text id>;' in CHILDS");
+            if (!CountEntry(&entries_, value, file_, &d_))
                 return false;
+            DialogChild child;
+            child.pos = value.pos;
+            if (!ResolveId(value, symbols_, &child.value))
+                return Unexpected(value, file_, "an entry's value (an integer or a symbol) in CHILDS", &d_);
+            const Token comma = ts_.Take();
+            if (!comma.Is(','))
+                return Unexpected(comma, file_, "',' between the entry's value and its text in CHILDS", &d_);
+            const Token text = ts_.Take();
+            if (text.kind != Token::Word && text.kind != Token::String)
+                return Unexpected(text, file_, "the entry's text key in CHILDS", &d_);
+            const Token end = ts_.Take();
+            if (!end.Is(';'))
+                return Unexpected(end, file_, "';' after the entry '" + value.text + ", " + text.text + "'", &d_);
+            child.textKey = text.text;
+            child.literal = text.kind == Token::String;
+            el->childKeys.push_back(std::move(child));
+        }
+    }
+
+    // An option: a keyword and its arguments up to ';'.
+    bool Option(DialogElement* el) {
+        const Token first = ts_.Peek();
+        std::vector<std::string> option;
+        std::vector<Token> args;
+        for (;;) {
+            const Token o = ts_.Take();
+            if (o.Is(';'))
+                break;
+            if (o.kind == Token::End || o.kind == Token::Invalid || o.Is('{') || o.Is('}'))
+                return Unexpected(o, file_, "';' to end the option '" + (option.empty() ? o.text : option[0]) + "'",
+                                  &d_);
+            if (option.size() > 64)
+                return Unexpected(o, file_, "';' after at most 64 arguments of '" + option[0] + "'", &d_);
+            if (!o.Is(',')) {
+                option.push_back(o.text);
+                args.push_back(o);
             }
-            const Token& text = toks[i + 2];
-            el->childs.emplace_back(value, text.kind == Token::String ? text.text : Text(text.text));
-            i += 4;
+        }
+        if (option.empty())
+            return true;
+        if (!CountEntry(&entries_, first, file_, &d_))
+            return false;
+        if (option[0] == "NAME") {
+            if (args.size() < 2 || (args[1].kind != Token::Word && args[1].kind != Token::String)) {
+                d_.Warning(file_, first.pos, "NAME without a text key; the option is ignored");
+            } else {
+                el->nameKey = args[1].text;
+                el->nameLiteral = args[1].kind == Token::String;
+                el->namePos = args[1].pos;
+            }
+        }
+        el->options.push_back(std::move(option));
+        return true;
+    }
+
+    TokenStream& ts_;
+    const std::string& file_;
+    const std::map<std::string, int32_t>& symbols_;
+    ResourceDiagnostics& d_;
+    size_t entries_ = 0;
+};
+
+} // namespace
+
+bool ReadDialog(const std::string& bytes, const std::string& fileName, const std::map<std::string, int32_t>& symbols,
+                DialogDescription* out, ResourceDiagnostics* diagnostics) {
+    ResourceDiagnostics& d = *diagnostics;
+    const std::string text = DecodeResourceText(bytes, fileName, &d);
+    TokenStream ts(text, fileName, &d);
+    const Token head = ts.Take();
+    if (!head.IsWord("DIALOG"))
+        return Unexpected(head, fileName, "'DIALOG <id> {'", &d);
+    const Token idToken = ts.Take();
+    int32_t id = 0;
+    if (idToken.kind == Token::Invalid)
+        return false;
+    if (!ResolveId(idToken, symbols, &id)) {
+        d.Error(fileName, idToken.pos, "the dialog id '" + idToken.text + "' is not declared in c4d_symbols.h");
+        return false;
+    }
+    const Token open = ts.Take();
+    if (!open.Is('{'))
+        return Unexpected(open, fileName, "'{' after DIALOG " + idToken.text, &d);
+    DialogElement root;
+    root.kind = "DIALOG";
+    root.pos = head.pos;
+    if (!DialogReader(&ts, fileName, symbols, &d).Body(&root, 0) || !ExpectEnd(&ts, fileName, "dialog", &d))
+        return false;
+    if (root.nameKey.empty())
+        d.Warning(fileName, head.pos, "the dialog has no NAME option: its window has no title unless the plug-in "
+                                      "sets one");
+    out->id = id;
+    out->symbol = idToken.text;
+    out->file = fileName;
+    out->titleKey = root.nameKey;
+    out->titleLiteral = root.nameLiteral;
+    out->titlePos = root.namePos;
+    out->title.clear();
+    out->elements = std::move(root.children);
+    return true;
+}
+
+namespace {
+
+struct TextResolver {
+    const DialogStrings* strings;
+    const std::string& resFile;
+    ResourceDiagnostics& d;
+
+    // The text of `key`: the literal itself, the dialog strings' text, or the key shown raw.
+    std::string Text(const std::string& key, bool literal, SourcePos pos, const std::string& what) const {
+        if (literal || key.empty())
+            return key;
+        if (strings) {
+            const auto it = strings->texts.find(key);
+            if (it != strings->texts.end())
+                return it->second;
+            d.Warning(resFile, pos, "the text '" + key + "' of " + what + " is not in " + strings->file +
+                                        "; the host shows the key itself");
+        }
+        return key;
+    }
+
+    void Apply(std::vector<DialogElement>* elements) const {
+        for (DialogElement& el : *elements) {
+            const std::string what = el.kind + (el.idSymbol.empty() ? "" : " " + el.idSymbol);
+            el.name = Text(el.nameKey, el.nameLiteral, el.namePos, what);
+            el.childs.clear();
+            for (const DialogChild& c : el.childKeys)
+                el.childs.emplace_back(c.value, Text(c.textKey, c.literal, c.pos, "an entry of " + what));
+            Apply(&el.children);
         }
     }
 };
 
 } // namespace
 
-bool ReadTextFile(const std::string& path, std::string* text, std::string* why) {
-    std::error_code ec;
-    if (!fs::is_regular_file(fs::u8path(path), ec)) {
-        *why = path + ": no such file";
-        return false;
-    }
-    std::ifstream in(fs::u8path(path), std::ios::binary);
-    if (!in) {
-        *why = path + ": cannot be opened";
-        return false;
-    }
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    *text = buffer.str();
-    return true;
+void ApplyDialogStrings(const DialogStrings* strings, DialogDescription* dialog, ResourceDiagnostics* diagnostics) {
+    const TextResolver resolver{strings, dialog->file, *diagnostics};
+    dialog->title = resolver.Text(dialog->titleKey, dialog->titleLiteral, dialog->titlePos, "the dialog's NAME");
+    resolver.Apply(&dialog->elements);
 }
+
+// --- The same readers, answering only the first error ------------------------------------------
+
+namespace {
+
+bool Verdict(bool ok, const ResourceDiagnostics& d, std::string* why) {
+    if (ok && !d.HasErrors())
+        return true;
+    *why = d.FirstError();
+    return false;
+}
+
+} // namespace
 
 bool ParseSymbols(const std::string& text, const std::string& fileName, std::map<std::string, int32_t>* symbols,
                   std::string* why) {
-    std::vector<Token> toks;
-    if (!Tokenize(text, fileName, &toks, why))
-        return false;
-    size_t i = 0;
-    while (toks[i].kind != Token::End && !(toks[i].kind == Token::Word && toks[i].text == "enum"))
-        ++i;
-    if (toks[i].kind == Token::End) {
-        *why = fileName + ": no 'enum { ... };' declaring the resource ids";
-        return false;
-    }
-    ++i;
-    if (toks[i].kind == Token::Word) // a named enum
-        ++i;
-    if (!IsPunct(toks[i], '{')) {
-        *why = At(fileName, toks[i], "expected '{' after 'enum'");
-        return false;
-    }
-    ++i;
-    int64_t next = 0;
-    for (;;) {
-        const Token& name = toks[i];
-        if (IsPunct(name, '}'))
-            break;
-        if (name.kind != Token::Word) {
-            *why = At(fileName, name, name.kind == Token::End ? "missing '}' at the end of the enum"
-                                                              : "expected a symbol name, found '" + name.text + "'");
-            return false;
-        }
-        ++i;
-        int64_t value = next;
-        if (IsPunct(toks[i], '=')) {
-            const Token& v = toks[i + 1];
-            int32_t resolved = 0;
-            if (v.kind == Token::Number) {
-                value = v.number;
-            } else if (v.kind == Token::Word && ResolveId(v, *symbols, &resolved)) {
-                value = resolved;
-            } else {
-                *why = At(fileName, v, "expected a value for '" + name.text + "'");
-                return false;
-            }
-            i += 2;
-        }
-        if (value > INT32_MAX) {
-            *why = At(fileName, name, "value of '" + name.text + "' is out of range");
-            return false;
-        }
-        if (symbols->count(name.text)) {
-            *why = At(fileName, name, "symbol '" + name.text + "' is declared twice");
-            return false;
-        }
-        (*symbols)[name.text] = static_cast<int32_t>(value);
-        next = value + 1;
-        if (IsPunct(toks[i], ',')) {
-            ++i;
-            continue;
-        }
-        if (!IsPunct(toks[i], '}')) {
-            *why = At(fileName, toks[i], "expected ',' or '}' after '" + name.text + "'");
-            return false;
-        }
-    }
-    ++i;
-    if (!IsPunct(toks[i], ';')) {
-        *why = At(fileName, toks[i], "expected ';' after the enum");
-        return false;
-    }
-    return true;
+    ResourceDiagnostics d;
+    return Verdict(ReadSymbols(text, fileName, symbols, &d), d, why);
 }
 
 bool ParseStringTable(const std::string& text, const std::string& fileName,
                       const std::map<std::string, int32_t>& symbols, std::map<int32_t, std::string>* strings,
                       std::string* why) {
-    std::vector<Token> toks;
-    if (!Tokenize(text, fileName, &toks, why))
-        return false;
-    if (!(toks[0].kind == Token::Word && toks[0].text == "STRINGTABLE") || !IsPunct(toks[1], '{')) {
-        *why = At(fileName, toks[0], "expected 'STRINGTABLE {'");
-        return false;
-    }
-    size_t i = 2;
-    auto onEntry = [&](const Token& key, const std::string& value, std::string* err) {
-        int32_t id = 0;
-        if (!ResolveId(key, symbols, &id)) {
-            *err = At(fileName, key, "string id '" + key.text + "' is not declared in c4d_symbols.h");
-            return false;
-        }
-        if (strings->count(id)) {
-            *err = At(fileName, key, "string id '" + key.text + "' appears twice");
-            return false;
-        }
-        (*strings)[id] = value;
-        return true;
-    };
-    return ParseTextEntries(toks, &i, fileName, onEntry, why) &&
-           ExpectNothingAfter(toks, i, fileName, "string table", why);
+    ResourceDiagnostics d;
+    return Verdict(ReadStringTable(text, fileName, symbols, strings, &d), d, why);
 }
 
 bool ParseDialogStrings(const std::string& text, const std::string& fileName,
                         std::map<std::string, std::string>* texts, std::string* why) {
-    std::vector<Token> toks;
-    if (!Tokenize(text, fileName, &toks, why))
+    ResourceDiagnostics d;
+    DialogStrings strings;
+    if (!Verdict(ReadDialogStrings(text, fileName, &strings, &d), d, why))
         return false;
-    if (!(toks[0].kind == Token::Word && toks[0].text == "DIALOGSTRINGS") || toks[1].kind != Token::Word ||
-        !IsPunct(toks[2], '{')) {
-        *why = At(fileName, toks[0], "expected 'DIALOGSTRINGS <dialog> {'");
-        return false;
-    }
-    size_t i = 3;
-    auto onEntry = [&](const Token& key, const std::string& value, std::string*) {
-        (*texts)[key.text] = value;
-        return true;
-    };
-    return ParseTextEntries(toks, &i, fileName, onEntry, why) &&
-           ExpectNothingAfter(toks, i, fileName, "dialog strings", why);
+    for (auto& t : strings.texts)
+        (*texts)[t.first] = std::move(t.second);
+    return true;
 }
 
 bool ParseDialog(const std::string& text, const std::string& fileName, const std::map<std::string, int32_t>& symbols,
                  const std::map<std::string, std::string>& texts, DialogDescription* out, std::string* why) {
-    std::vector<Token> toks;
-    if (!Tokenize(text, fileName, &toks, why))
+    ResourceDiagnostics d;
+    if (!Verdict(ReadDialog(text, fileName, symbols, out, &d), d, why))
         return false;
-    if (!(toks[0].kind == Token::Word && toks[0].text == "DIALOG")) {
-        *why = At(fileName, toks[0], "expected 'DIALOG <id> {'");
-        return false;
-    }
-    int32_t id = 0;
-    if (!ResolveId(toks[1], symbols, &id)) {
-        *why = At(fileName, toks[1], "dialog id '" + toks[1].text + "' is not declared in c4d_symbols.h");
-        return false;
-    }
-    if (!IsPunct(toks[2], '{')) {
-        *why = At(fileName, toks[2], "expected '{' after the dialog id");
-        return false;
-    }
-    DialogParser parser{toks, fileName, symbols, texts, 3};
-    DialogElement root;
-    root.kind = "DIALOG";
-    if (!parser.Body(&root, why))
-        return false;
-    if (!ExpectNothingAfter(toks, parser.i, fileName, "dialog", why))
-        return false;
-    out->id = id;
-    out->symbol = toks[1].text;
-    out->elements = std::move(root.children);
-    out->title = root.name;
-    auto title = texts.find("T_TITLE");
-    if (out->title.empty() && title != texts.end())
-        out->title = title->second;
-    return true;
-}
-
-bool LoadResourceFolder(const std::string& folder, Resource* out, std::string* why) {
-    std::error_code ec;
-    if (!fs::is_directory(fs::u8path(folder), ec)) {
-        *why = "resource folder " + folder + " does not exist";
-        return false;
-    }
-    const std::string symbolsPath = (fs::u8path(folder) / "c4d_symbols.h").u8string();
-    const std::string stringsPath = (fs::u8path(folder) / "strings_en-US" / "c4d_strings.str").u8string();
-    std::string text;
-    out->symbols.clear();
-    out->strings.clear();
-    if (!ReadTextFile(symbolsPath, &text, why) || !ParseSymbols(text, symbolsPath, &out->symbols, why))
-        return false;
-    if (!ReadTextFile(stringsPath, &text, why) || !ParseStringTable(text, stringsPath, out->symbols, &out->strings, why))
-        return false;
-    out->folder = folder;
-    return true;
-}
-
-bool LoadDialogDescription(const Resource& res, int32_t dialogId, DialogDescription* out, std::string* why) {
-    std::string symbol;
-    for (const auto& s : res.symbols) {
-        if (s.second == dialogId) {
-            // Prefer a symbol whose description file exists (several symbols may share a value).
-            std::string candidate = (fs::u8path(res.folder) / "dialogs" / (Lower(s.first) + ".res")).u8string();
-            std::error_code ec;
-            if (symbol.empty() || fs::exists(fs::u8path(candidate), ec))
-                symbol = s.first;
-        }
-    }
-    if (symbol.empty()) {
-        *why = "dialog " + std::to_string(dialogId) + " is not declared in c4d_symbols.h of " + res.folder;
-        return false;
-    }
-    const std::string name = Lower(symbol);
-    const std::string resPath = (fs::u8path(res.folder) / "dialogs" / (name + ".res")).u8string();
-    const std::string strPath = (fs::u8path(res.folder) / "strings_en-US" / "dialogs" / (name + ".str")).u8string();
-    std::string text;
-    if (!ReadTextFile(resPath, &text, why))
-        return false;
-    std::map<std::string, std::string> texts;
-    std::string strText;
-    std::string ignored;
-    if (ReadTextFile(strPath, &strText, &ignored) && !ParseDialogStrings(strText, strPath, &texts, why))
-        return false;
-    if (!ParseDialog(text, resPath, res.symbols, texts, out, why))
-        return false;
-    if (out->id != dialogId) {
-        *why = resPath + ": describes dialog " + std::to_string(out->id) + ", not " + std::to_string(dialogId);
-        return false;
-    }
+    DialogStrings strings;
+    strings.texts = texts;
+    ApplyDialogStrings(&strings, out, &d);
     return true;
 }
 

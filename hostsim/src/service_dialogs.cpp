@@ -98,7 +98,7 @@ static bool DlgClose(C4D_DialogWindow* w) {
 static hostsim::GadgetKind KindOf(const std::string& element) {
     if (element == "CHECKBOX")
         return GadgetKind::Check;
-    if (element == "COMBOBOX")
+    if (element == "COMBOBOX" || element == "POPUPBUTTON")
         return GadgetKind::Combo;
     if (element == "BUTTON")
         return GadgetKind::Button;
@@ -111,7 +111,9 @@ static hostsim::GadgetKind KindOf(const std::string& element) {
 
 static void AddGadgets(DialogWindow* w, const std::vector<DialogElement>& elements) {
     for (const auto& el : elements) {
-        if (el.id) {
+        // Static elements (labels, layout groups) are not gadgets the plug-in can address, however
+        // many of them share the static id.
+        if (el.id && *el.id != kStaticId) {
             Gadget g;
             g.id = *el.id;
             g.kind = KindOf(el.kind);
@@ -136,9 +138,13 @@ static bool DlgLoadDialogResource(C4D_DialogWindow* w, int32_t dialogId, const C
     if (!I().KnownResource(res, "LoadDialogResource"))
         return false;
     DialogDescription description;
-    std::string why;
-    if (!LoadDialogDescription(*res, dialogId, &description, &why)) {
-        H().LogLine("dialog " + std::to_string(dialogId) + " not built: " + why);
+    ResourceDiagnostics diagnostics;
+    const bool loaded = LoadDialogDescription(*res, dialogId, &description, &diagnostics);
+    for (const ResourceDiagnostic& d : diagnostics.All())
+        if (d.severity == ResourceDiagnostic::Severity::Warning)
+            H().LogLine("dialog " + std::to_string(dialogId) + ": " + d.Format());
+    if (!loaded) {
+        H().LogLine("dialog " + std::to_string(dialogId) + " not built: " + diagnostics.FirstError());
         return false;
     }
     w->gadgets.clear();

@@ -23,12 +23,16 @@ static C4D_Resource* ResLoad(const C4D_Filename* folder) {
     // The folder given is the resource folder itself, or a module folder that holds one in `res`.
     std::string use = path;
     std::error_code ec;
-    if (!fs::exists(fs::u8path(path) / "c4d_symbols.h", ec) && fs::is_directory(fs::u8path(path) / "res", ec))
+    if (FindIgnoringCase(path, "c4d_symbols.h").empty() && fs::is_directory(fs::u8path(path) / "res", ec))
         use = (fs::u8path(path) / "res").u8string();
     auto owned = std::make_unique<Resource>();
-    std::string why;
-    if (!LoadResourceFolder(use, owned.get(), &why)) {
-        h.LogLine("resource not loaded: " + why);
+    ResourceDiagnostics diagnostics;
+    const bool loaded = LoadResourceFolder(use, owned.get(), &diagnostics);
+    for (const ResourceDiagnostic& d : diagnostics.All())
+        if (d.severity == ResourceDiagnostic::Severity::Warning)
+            h.LogLine("resource: " + d.Format());
+    if (!loaded) {
+        h.LogLine("resource not loaded: " + diagnostics.FirstError());
         return nullptr;
     }
     Resource* raw = owned.get();

@@ -90,20 +90,46 @@ struct C4D_BitmapImpl {
 // ------------------------------------------------------------------------------------------------
 namespace hostsim {
 
-// One element of a dialog description. Elements with an id become gadgets of the window.
+// Where something stands in a resource file (1-based; 0 when it has no place of its own).
+struct SourcePos {
+    int line = 0;
+    int column = 0;
+};
+
+// One entry of an element's CHILDS list (combo boxes, pop-up buttons): its value and the text,
+// given as a key of the dialog's strings or as a literal.
+struct DialogChild {
+    int32_t value = 0;
+    std::string textKey;
+    bool literal = false; // textKey is the text itself
+    SourcePos pos;
+};
+
+// One element of a dialog description. Elements with an id become gadgets of the window; static
+// elements (labels, groups with IDC_STATIC) keep their id but are separate elements all the same.
 struct DialogElement {
     std::string kind;                        // CHECKBOX, COMBOBOX, BUTTON, GROUP, ...
     std::optional<int32_t> id;
+    std::string idSymbol;                    // the id as written (symbol or number)
+    SourcePos pos;                           // of the element's type word
+    std::string nameKey;                     // key of its NAME option in the dialog's strings
+    bool nameLiteral = false;                // NAME was given as a string literal
+    SourcePos namePos;
     std::string name;                        // text of its NAME option (resolved), if any
     std::vector<std::vector<std::string>> options; // raw options: keyword and arguments
-    std::vector<std::pair<int32_t, std::string>> childs; // COMBOBOX CHILDS: value and text
+    std::vector<DialogChild> childKeys;      // CHILDS as written
+    std::vector<std::pair<int32_t, std::string>> childs; // CHILDS resolved: value and text
     std::vector<DialogElement> children;
 };
 
 struct DialogDescription {
     int32_t id = 0;
     std::string symbol;
-    std::string title;                       // T_TITLE or the dialog's NAME, if given
+    std::string file;                        // the .res file it was read from
+    std::string titleKey;                    // key of the dialog's NAME (empty: none)
+    bool titleLiteral = false;
+    SourcePos titlePos;
+    std::string title;                       // the dialog's NAME, resolved (empty: none)
     std::vector<DialogElement> elements;
 };
 
@@ -113,6 +139,7 @@ struct C4D_ResourceImpl {
     std::string folder;                      // the resource folder actually used
     std::map<std::string, int32_t> symbols;  // c4d_symbols.h
     std::map<int32_t, std::string> strings;  // strings_en-US/c4d_strings.str
+    std::string stringsFolder;               // the language folder read ("" when there is none)
     bool released = false;
 };
 
