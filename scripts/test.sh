@@ -6,13 +6,16 @@
 #                  module itself (CORVEL_TEST_MODULE names it to the tests). The suites below also
 #                  inspect the file (MacModule tests in tests/exports_test.cpp: signature, install
 #                  name, minimum OS, exports) and load it (tests/macos_loader_test.cpp); they get
-#                  its path in CORVEL_MACOS_MODULE.
+#                  its path in CORVEL_MACOS_MODULE. Then `corvel-host validate` on the macOS module.
 #   2. native      Linux build (preset default, warnings as errors), the test suite (with the
 #                  module loaded and unloaded 100 times under valgrind's memcheck: ModuleMemory),
-#                  and `corvel-host res check res --strict` on the shipped resource folder
+#                  `corvel-host res check res --strict` on the shipped resource folder, and
+#                  `corvel-host validate` on the Linux module with a time budget
+#                  (CORVEL_VALIDATE_BUDGET seconds, default 60; reports in build/validate/)
 #   3. sanitizers  the same suite built with AddressSanitizer and UBSan (preset asan)
 #   4. windows     corvel.xdl64, corvel-host.exe and the suite cross-built with mingw-w64 (preset
-#                  windows); the suite runs under Wine against the Windows module
+#                  windows); the suite runs under Wine against the Windows module, then
+#                  `corvel-host.exe validate` on it under Wine with the same time budget
 #   5. packages    the plug-in folders for Windows and macOS, archived, with checksums verified
 #
 # On a fresh Debian 12 machine it first installs what is missing (apt-get; zig from the npm
@@ -78,9 +81,27 @@ run_ctest() {
   return "$status"
 }
 
+# run_validate LABEL COMMAND...: runs `corvel-host validate` (COMMAND is the host program, with
+# wine-exec.sh in front under Wine) on a module with a bounded time budget, keeps its reports in
+# build/validate/LABEL.{json,xml} and adds its figures to the closing summary.
+validate_budget="${CORVEL_VALIDATE_BUDGET:-60}"
+validate_figures=()
+run_validate() {
+  local label="$1" status figures
+  shift
+  mkdir -p build/validate
+  "$@" --budget "$validate_budget" --quiet --json "build/validate/$label.json" --junit "build/validate/$label.xml" \
+    | sed 's/^/  /'
+  status=${PIPESTATUS[0]}
+  figures="$(python3 -c 'import json,sys; f=json.load(open(sys.argv[1]))["figures"]; print("%d scenarios, %d faults injected, %d lifecycle orders, %d scenes rendered, %d cases (%d skipped for the budget), %.1f s" % (f["scenarios"], f["faults_injected"], f["lifecycle_orders"], f["scenes_rendered"], f["cases"], f["skipped"], f["seconds"]))' "build/validate/$label.json" 2>/dev/null || echo "no report")"
+  validate_figures+=("$(printf '%-8s %s' "$label" "$figures")")
+  return "$status"
+}
+
 # The shipped resource folder must read without a single finding, as the host will read it.
 step_native() {
-  build_preset default && run_ctest default && build/default/hostsim/corvel-host res check res --strict
+  build_preset default && run_ctest default && build/default/hostsim/corvel-host res check res --strict || return 1
+  run_validate linux build/default/hostsim/corvel-host validate build/default/corvel.xso64 --strictness 5
 }
 
 step_sanitizers() {
@@ -107,7 +128,12 @@ start_wineserver() {
 
 step_windows() {
   start_wineserver
-  build_preset windows && run_ctest windows
+  build_preset windows && run_ctest windows || return 1
+  # Every case runs in a Windows child process of the validator, all inside one Wine session.
+  # Starting a process under Wine costs about a third of a second, so a lower strictness fits
+  # the budget.
+  run_validate windows scripts/wine-exec.sh build/windows/hostsim/corvel-host.exe validate \
+    "Z:$corvel_root/build/windows/corvel.xdl64" --strictness 3
 }
 
 # The suites inspect the macOS module when it was built in this run (never a stale one). The same
@@ -123,6 +149,7 @@ step_macos() {
   run_ctest default
   status=$?
   unset CORVEL_TEST_MODULE
+  run_validate macos build/default/hostsim/corvel-host validate "$CORVEL_MACOS_MODULE" --strictness 5 || status=1
   return "$status"
 }
 
@@ -181,6 +208,10 @@ fi
 for archive in build/windows/package/*.zip build/macos/package/*.zip; do
   [ -f "$archive" ] && printf '  %s\n' "$archive"
 done
+if [ ${#validate_figures[@]} -gt 0 ]; then
+  corvel_log "corvel-host validate (budget ${validate_budget}s each; reports in build/validate/)"
+  printf '  %s\n' "${validate_figures[@]}"
+fi
 echo "steps: $(( ${#results[@]} - failures )) passed, $failures failed"
 echo "tests: $tests_passed passed, $tests_failed failed"
 [ "$failures" -eq 0 ]

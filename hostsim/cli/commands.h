@@ -32,6 +32,7 @@ int ParseSubcommand(CLI::App& app, int argc, char** argv);
 int RunCommandMain(int argc, char** argv);
 int PrefsCommandMain(int argc, char** argv);
 int ResCommandMain(int argc, char** argv);
+int ValidateCommandMain(int argc, char** argv);
 
 } // namespace corvel_cli
 

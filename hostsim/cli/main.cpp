@@ -18,6 +18,7 @@ const Subcommand kSubcommands[] = {
     {"run", corvel_cli::RunCommandMain, "load a module as the host does, carry out user actions, report leaks"},
     {"prefs", corvel_cli::PrefsCommandMain, "print a preferences file of the stand-in host"},
     {"res", corvel_cli::ResCommandMain, "check a plug-in's resource folder as the host reads it (res check FOLDER)"},
+    {"validate", corvel_cli::ValidateCommandMain, "check a module before shipping it (every case in a process of its own)"},
 };
 
 void PrintUsage(std::ostream& out) {

@@ -1,7 +1,8 @@
 // A minimal module for testing the stand-in host's binding: a registration record that is correct,
 // or broken in exactly one way chosen by a FAKE_* define, and a c4d_main that only answers.
 // Variant FAKE_LEAKS allocates a heap block it never frees and frees another one twice, so the
-// host's leak report and misuse detection can be checked.
+// host's leak report and misuse detection can be checked. Variant FAKE_CRASH writes through a null
+// pointer when it gets action 5, so the validator's crash handling can be checked.
 #include <cstdint>
 
 #include "maxon_abi.h"
@@ -127,6 +128,10 @@ extern "C" FAKE_EXPORT int32_t c4d_main(int32_t action, void*, void*, void*) {
         System().Free(twice);
         System().Free(twice);
     }
+#endif
+#ifdef FAKE_CRASH
+    if (action == 5)
+        *static_cast<volatile int*>(nullptr) = 1;
 #endif
     (void)&System;
     return action == 4 ? 5 : 1;

@@ -255,6 +255,7 @@ public:
 
     // ---- Preferences --------------------------------------------------------------------------
     const Container* WorldPluginData(int32_t id) const;
+    const std::map<int32_t, Container>& AllWorldPluginData() const { return prefs_; }
     void SetWorldPluginData(int32_t id, const Container& bc); // as the host, never fails
     void EraseWorldPluginData(int32_t id);
     // The next SetWorldPluginData of the module is refused (answers false, stores nothing).
