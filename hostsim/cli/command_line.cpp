@@ -12,6 +12,8 @@ const char* const kExitCodeHelp =
     "left behind or misused, 4 a requested action failed";
 
 int ParseSubcommand(CLI::App& app, int argc, char** argv) {
+    // Paths such as /tmp/prefs are arguments on every platform, never Windows-style options.
+    app.allow_windows_style_options(false);
     try {
         // The subcommand's name stands where CLI11 expects the program name.
         app.parse(argc - 1, argv + 1);
