@@ -5,19 +5,12 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "hostsim/text.h"
+
 namespace corvel_cli {
 namespace {
 
-bool ParseInt32(const std::string& text, int32_t* out) {
-    if (text.empty())
-        return false;
-    char* end = nullptr;
-    const long long v = std::strtoll(text.c_str(), &end, 10);
-    if (!end || *end != '\0' || v < INT32_MIN || v > INT32_MAX)
-        return false;
-    *out = static_cast<int32_t>(v);
-    return true;
-}
+using hostsim::ParseInt32;
 
 Outcome Fail(const RunAction& a, const std::string& why) {
     std::cerr << "corvel-host: " << a.text << ": " << why << "\n";

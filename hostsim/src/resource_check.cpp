@@ -8,18 +8,15 @@
 #include <map>
 #include <set>
 
+#include "hostsim/text.h"
+
 namespace hostsim {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string Lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
-
 bool EndsWithIgnoringCase(const std::string& s, const std::string& suffix) {
-    return s.size() >= suffix.size() && Lower(s.substr(s.size() - suffix.size())) == suffix;
+    return s.size() >= suffix.size() && AsciiLower(s.substr(s.size() - suffix.size())) == suffix;
 }
 
 // The entries of `folder` (sorted by name) that are folders (`folders`) or files.
@@ -39,7 +36,7 @@ std::vector<fs::path> Entries(const std::string& folder, bool folders) {
 
 // strings_<language>-<REGION>, the only naming the host of release 2023 and later reads.
 bool IsLanguageFolderName(const std::string& name) {
-    const std::string lower = Lower(name);
+    const std::string lower = AsciiLower(name);
     if (lower.rfind("strings_", 0) != 0)
         return false;
     const std::string code = lower.substr(8);
@@ -78,13 +75,13 @@ private:
         std::string host;
         for (const fs::path& p : Entries(r_.folder, true)) {
             const std::string name = p.filename().u8string();
-            if (Lower(name).rfind("strings_", 0) != 0)
+            if (AsciiLower(name).rfind("strings_", 0) != 0)
                 continue;
-            if (IsLanguageFolderName(name) && Lower(name) == Lower(kHostLanguageFolder)) {
+            if (IsLanguageFolderName(name) && AsciiLower(name) == AsciiLower(kHostLanguageFolder)) {
                 host = p.u8string();
             } else if (IsLanguageFolderName(name)) {
                 others_.push_back(p.u8string());
-            } else if (Lower(name) != "strings_us") { // strings_us is reported with the host's language
+            } else if (AsciiLower(name) != "strings_us") { // strings_us is reported with the host's language
                 d_.Warning(p.u8string(), SourcePos{},
                            "the host of release 2023 and later does not read this folder: language folders are "
                            "named strings_<language>-<REGION>, like strings_en-US or strings_de-DE");
@@ -138,12 +135,12 @@ private:
                 continue;
             r_.dialogs.push_back(dialog.symbol);
             const std::string stem = p.stem().u8string();
-            if (Lower(stem) != Lower(dialog.symbol)) {
+            if (AsciiLower(stem) != AsciiLower(dialog.symbol)) {
                 d_.Warning(path, SourcePos{1, 1}, "describes " + dialog.symbol + ", which the host looks for in " +
-                                                      Lower(dialog.symbol) + ".res: this file is never read");
+                                                      AsciiLower(dialog.symbol) + ".res: this file is never read");
                 continue;
             }
-            usedDialogStrings_.insert(Lower(dialog.symbol));
+            usedDialogStrings_.insert(AsciiLower(dialog.symbol));
             if (!describedIn.emplace(dialog.id, path).second)
                 d_.Warning(path, SourcePos{1, 1}, "dialog " + std::to_string(dialog.id) + " is also described by " +
                                                       describedIn[dialog.id] + "; the host reads only one of them");
@@ -190,8 +187,8 @@ private:
     // Dialog strings that no description uses point at a renamed or deleted dialog.
     void CheckUnusedDialogStrings(const std::string& language) {
         for (const fs::path& p : Entries(FindIgnoringCase(language, "dialogs"), false)) {
-            if (EndsWithIgnoringCase(p.u8string(), ".str") && !usedDialogStrings_.count(Lower(p.stem().u8string())))
-                d_.Warning(p.u8string(), SourcePos{}, "no dialog description dialogs/" + Lower(p.stem().u8string()) +
+            if (EndsWithIgnoringCase(p.u8string(), ".str") && !usedDialogStrings_.count(AsciiLower(p.stem().u8string())))
+                d_.Warning(p.u8string(), SourcePos{}, "no dialog description dialogs/" + AsciiLower(p.stem().u8string()) +
                                                           ".res uses these texts");
         }
     }

@@ -7,16 +7,12 @@
 #include <sstream>
 
 #include "hostsim/resource_files.h"
+#include "hostsim/text.h"
 
 namespace hostsim {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
 
 std::string Join(const std::string& folder, const std::string& name) {
     return (fs::u8path(folder) / fs::u8path(name)).u8string();
@@ -34,8 +30,8 @@ bool IsFolder(const std::string& path) {
 bool LoadDialogStrings(const std::string& languageFolder, const std::string& symbol, DialogStrings* out,
                        bool* found, ResourceDiagnostics* d) {
     *found = false;
-    const std::string expected = Join(Join(languageFolder, "dialogs"), Lower(symbol) + ".str");
-    const std::string path = FindIgnoringCase(FindIgnoringCase(languageFolder, "dialogs"), Lower(symbol) + ".str");
+    const std::string expected = Join(Join(languageFolder, "dialogs"), AsciiLower(symbol) + ".str");
+    const std::string path = FindIgnoringCase(FindIgnoringCase(languageFolder, "dialogs"), AsciiLower(symbol) + ".str");
     if (path.empty()) {
         d->Warning(expected, SourcePos{}, "missing: dialog " + symbol +
                                               " has no texts in this language and shows its raw text keys");
@@ -44,7 +40,7 @@ bool LoadDialogStrings(const std::string& languageFolder, const std::string& sym
     std::string bytes;
     if (!ReadResourceFile(path, &bytes, d) || !ReadDialogStrings(bytes, path, out, d))
         return false;
-    if (Lower(out->dialogSymbol) != Lower(symbol))
+    if (AsciiLower(out->dialogSymbol) != AsciiLower(symbol))
         d->Warning(path, out->symbolPos, "DIALOGSTRINGS names " + out->dialogSymbol +
                                              ", but the host reads this file for dialog " + symbol);
     *found = true;
@@ -102,10 +98,10 @@ std::string FindIgnoringCase(const std::string& folder, const std::string& name)
     // Several names that differ only in case: the first in sorted order, so that every run picks
     // the same one.
     std::string found;
-    const std::string wanted = Lower(name);
+    const std::string wanted = AsciiLower(name);
     for (fs::directory_iterator it(fs::u8path(folder), ec), end; !ec && it != end; it.increment(ec)) {
         const std::string entry = it->path().filename().u8string();
-        if (Lower(entry) == wanted && (found.empty() || entry < found))
+        if (AsciiLower(entry) == wanted && (found.empty() || entry < found))
             found = entry;
     }
     return found.empty() ? std::string() : Join(folder, found);
@@ -180,7 +176,7 @@ bool LoadDialogDescription(const Resource& res, int32_t dialogId, DialogDescript
     for (const auto& s : res.symbols) {
         if (s.second != dialogId)
             continue;
-        const std::string candidate = FindIgnoringCase(dialogs, Lower(s.first) + ".res");
+        const std::string candidate = FindIgnoringCase(dialogs, AsciiLower(s.first) + ".res");
         if (symbol.empty() || (resPath.empty() && !candidate.empty())) {
             symbol = s.first;
             resPath = candidate;
@@ -193,7 +189,7 @@ bool LoadDialogDescription(const Resource& res, int32_t dialogId, DialogDescript
         return false;
     }
     if (resPath.empty()) {
-        d.Error(Join(Join(res.folder, "dialogs"), Lower(symbol) + ".res"), SourcePos{},
+        d.Error(Join(Join(res.folder, "dialogs"), AsciiLower(symbol) + ".res"), SourcePos{},
                 "missing: dialog " + symbol + " cannot be built");
         return false;
     }

@@ -3,22 +3,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "hostsim/text.h"
 #include "validator_internal.h"
 
 namespace hostsim {
 namespace validate {
 namespace {
-
-bool ParseInt32(const std::string& text, int32_t* out) {
-    if (text.empty())
-        return false;
-    char* end = nullptr;
-    const long long v = std::strtoll(text.c_str(), &end, 10);
-    if (*end != '\0' || v < INT32_MIN || v > INT32_MAX)
-        return false;
-    *out = static_cast<int32_t>(v);
-    return true;
-}
 
 // Floats are written as C99 hexadecimal literals so that a snapshot is exact.
 std::string ValueText(const Container::Value& v) {
