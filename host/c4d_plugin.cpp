@@ -65,6 +65,7 @@ Bool RegisterCommandPlugin(Int32 id, const String& str, Int32 info, BaseBitmap* 
         return false;
     const C4D_GeneralTable* general = c4d_link::General();
     if (!general) {
+        // The host never saw the object, so it is still ours to destroy.
         DestroyCommand(dat);
         return false;
     }
@@ -88,9 +89,9 @@ Bool RegisterCommandPlugin(Int32 id, const String& str, Int32 info, BaseBitmap* 
 
     const Bool accepted = general->RegisterPlugin(API_VERSION, PLUGINTYPE_COMMAND, id, str.Get(),
                                                   &record, static_cast<Int32>(sizeof record));
-    // A refused object is still ours: the host never calls its destroy entry, so without this it
-    // would stay on the host's heap (with its window) for the rest of the session.
-    if (!accepted)
-        DestroyCommand(dat);
+    // From this call on the object is the host's, accepted or not. Hosts differ in what they do
+    // with a refused one (some destroy it through the record's destroy entry, some keep it), so
+    // destroying it here could free it twice during the host's start-up; one small object left
+    // over after a rare refusal is the far smaller harm.
     return accepted;
 }

@@ -50,8 +50,10 @@ public:
 
 // Registers `dat` (made with NewObjClear) as command `id`. A null `dat` answers false without
 // asking the host (the registration of a command that could not be made fails). Otherwise answers
-// the host's answer: on true the host owns `dat` from then on and destroys it; on false `dat` has
-// been destroyed and freed here. `icon` and the strings are only borrowed for the call.
+// the host's answer, and `dat` belongs to the host from the call on, whatever it answered: an
+// accepted object is destroyed by the host through the record's destroy entry; what happens to a
+// refused one is the host's choice, and the caller must not touch or free it. `icon` and the
+// strings are only borrowed for the call.
 Bool RegisterCommandPlugin(Int32 id, const String& str, Int32 info, BaseBitmap* icon,
                            const String& help, CommandData* dat);
 

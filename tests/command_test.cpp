@@ -4,11 +4,17 @@
 
 #include <initializer_list>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "hostsim/host.h"
 #include "plugin_folder.h"
+
+namespace hostsim {
+// Names the host behaviour in test output instead of its bytes.
+void PrintTo(RefusedObjects policy, std::ostream* os) { *os << RefusedObjectsName(policy); }
+} // namespace hostsim
 
 namespace {
 
@@ -95,19 +101,56 @@ TEST_F(CommandTest, RegistersUnderDefaultStringsWhenTheResourceIsMissing) {
     ExpectCleanShutdown();
 }
 
-// Whether the host refuses the command or the module has no memory for it, start-up reports the
-// failure, answers 0, and nothing of the command stays behind on the host.
-TEST_F(CommandTest, RefusedRegistrationIsReportedAndLeavesNothingBehind) {
+// The name and the help text are the resource's strings 20000 and 20001, each in its place.
+TEST_F(CommandTest, NameAndHelpTextAreTheirOwnResourceStrings) {
     Load();
+    copy_->Write("res/strings_en-US/c4d_strings.str",
+                 "STRINGTABLE\n{\n\tIDS_CORVEL_NAME \"Name from 20000\";\n\tIDS_CORVEL_HELP \"Help from 20001\";\n}\n");
+    EXPECT_EQ(host_->Startup().start, 1);
+    const hostsim::RegisteredCommand* cmd = host_->FindCommand(kPluginId);
+    ASSERT_NE(cmd, nullptr);
+    EXPECT_EQ(cmd->name, "Name from 20000");
+    EXPECT_EQ(cmd->help, "Help from 20001");
+    ExpectCleanShutdown();
+}
+
+// Once handed to the host, a refused command object is the host's: some hosts destroy it through
+// the record's destroy entry, some keep it. Under both the module must neither free it nor touch
+// it again, and start-up reports the failure the same way.
+class RefusedRegistrationTest : public CommandTest, public ::testing::WithParamInterface<hostsim::RefusedObjects> {};
+
+TEST_P(RefusedRegistrationTest, LeavesTheObjectToTheHostAndReportsTheFailure) {
+    hostsim::HostOptions options;
+    options.refusedObjects = GetParam();
+    Load({}, {}, options);
+    host_->SetWorldPluginData(kPluginId, hostsim::Container());
     host_->RefuseRegistrations(1);
     EXPECT_EQ(host_->Startup().start, 0);
     EXPECT_EQ(host_->RegistrationAttempts(), 1);
     EXPECT_TRUE(host_->Commands().empty());
-    ASSERT_GE(host_->Console().size(), 2u);
-    EXPECT_EQ(host_->Console()[host_->Console().size() - 2], kFailedToRegister);
-    EXPECT_EQ(host_->Console().back(), " ");
+    EXPECT_EQ(host_->Console(), (std::vector<std::string>{kFailedToRegister, " "}));
+
+    if (GetParam() == hostsim::RefusedObjects::Keep) {
+        ASSERT_EQ(host_->KeptCommandObjects().size(), 1u);
+        EXPECT_EQ(host_->KeptCommandObjects()[0].pluginId, kPluginId);
+        // The object and the window its dialog asked for stay, as the host's.
+        std::vector<hostsim::AllocKind> kept;
+        for (const hostsim::LiveObject& o : host_->KeptObjects())
+            kept.push_back(o.kind);
+        EXPECT_EQ(kept, (std::vector<hostsim::AllocKind>{hostsim::AllocKind::Heap, hostsim::AllocKind::Windows}));
+    } else {
+        EXPECT_TRUE(host_->KeptCommandObjects().empty());
+        EXPECT_TRUE(host_->Windows().empty()) << "the destroy entry gave the dialog's window back";
+    }
+    EXPECT_TRUE(host_->Violations().empty()) << host_->Violations().front();
     ExpectCleanShutdown();
 }
+
+INSTANTIATE_TEST_SUITE_P(HostBehaviours, RefusedRegistrationTest,
+                         ::testing::Values(hostsim::RefusedObjects::Keep, hostsim::RefusedObjects::Free),
+                         [](const ::testing::TestParamInfo<hostsim::RefusedObjects>& p) {
+                             return std::string(p.param == hostsim::RefusedObjects::Keep ? "HostKeepsIt" : "HostFreesIt");
+                         });
 
 TEST_F(CommandTest, CommandObjectWithoutMemoryFailsWithoutAskingTheHost) {
     Load();
@@ -152,6 +195,12 @@ TEST_F(CommandTest, ExecuteOpensTheSameNonModalDialogEachTime) {
     EXPECT_EQ(window->openType, C4D_DLG_TYPE_ASYNC);
     EXPECT_EQ(window->pluginId, kPluginId);
     EXPECT_EQ(window->subId, 0);
+    // The host chooses the place (-1, -1) and the description the size (0, 0); no flags.
+    EXPECT_EQ(window->x, -1);
+    EXPECT_EQ(window->y, -1);
+    EXPECT_EQ(window->width, 0);
+    EXPECT_EQ(window->height, 0);
+    EXPECT_EQ(window->flags, 0);
     EXPECT_EQ(window->dialogId, 10001);
     ASSERT_TRUE(host_->UserClose(window));
     EXPECT_FALSE(window->open);
@@ -172,7 +221,9 @@ TEST_F(CommandTest, RestoreLayoutReopensTheDialogWithTheHostsLayout) {
     ASSERT_TRUE(host_->RestoreCommandLayout(kPluginId, &layout));
     hostsim::DialogWindow* window = host_->ActiveWindow();
     ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->open);
     EXPECT_EQ(window->pluginId, kPluginId);
+    EXPECT_EQ(window->subId, 0);
     EXPECT_EQ(window->layoutData, &layout);
     ExpectCleanShutdown();
 }
@@ -185,11 +236,10 @@ TEST_F(CommandTest, MissingDialogDescriptionFailsEveryOpening) {
     host_->ClearConsole();
     EXPECT_FALSE(host_->ExecuteCommand(kPluginId));
     EXPECT_FALSE(host_->ExecuteCommand(kPluginId));
-    int reports = 0;
-    for (const std::string& line : host_->Console())
-        reports += line == "Corvel: could not load the resource file." ? 1 : 0;
-    EXPECT_EQ(reports, 2);
-    EXPECT_EQ(host_->Console().size(), 4u); // plug-in folder, then the report, per attempt
+    // Per attempt: the plug-in folder, then the report.
+    const std::string& folder = copy_->Folder();
+    const std::string report = "Corvel: could not load the resource file.";
+    EXPECT_EQ(host_->Console(), (std::vector<std::string>{folder, report, folder, report}));
     ExpectCleanShutdown();
 }
 

@@ -4,6 +4,7 @@
 // document.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -440,6 +441,38 @@ TEST_F(DialogLifecycleTest, ClosingIsNeverRefused) {
     host_->SetActiveDocument(nullptr);
     EXPECT_TRUE(host_->UserClose(w));
     EXPECT_FALSE(w->open);
+}
+
+// The messages the dialog leaves to its base: a timer tick is answered 1, 'inta' asks the host's
+// interaction check with (1, 1, 1) and is answered 0, the visibility marks and unknown messages
+// are answered 0, a core message is answered true. None of them changes the window or the record.
+TEST_F(DialogLifecycleTest, TimerInteractionAndOtherHostMessagesAreAnsweredAsTheirTableSays) {
+    Start();
+    hostsim::DialogWindow* w = Open();
+    ASSERT_NE(w, nullptr);
+    ASSERT_NE(host_->UserSetBool(w, 10023, false), 0);
+    const std::map<int32_t, int32_t> shown = Values(w);
+    const std::set<int32_t> disabled = Disabled(w);
+    host_->ClearConsole();
+
+    EXPECT_EQ(host_->SendDialogMessage(w, hostsim::Container(10020)), 1) << "timer";
+    EXPECT_TRUE(host_->InteractionChecks().empty());
+    EXPECT_EQ(host_->SendDialogMessage(w, hostsim::Container(C4D_FOURCC('i', 'n', 't', 'a'))), 0);
+    EXPECT_EQ(host_->InteractionChecks(), (std::vector<std::array<int32_t, 3>>{{1, 1, 1}}));
+    EXPECT_EQ(host_->SendDialogMessage(w, hostsim::Container(C4D_FOURCC('v', 'i', 's', 'F'))), 0);
+    EXPECT_EQ(host_->SendDialogMessage(w, hostsim::Container(C4D_FOURCC('v', 'i', 's', 'T'))), 0);
+    EXPECT_EQ(host_->SendDialogMessage(w, hostsim::Container(C4D_FOURCC('M', 'c', 'i', 'M'))), 1) << "core message";
+    EXPECT_EQ(host_->SendDialogMessage(w, hostsim::Container(C4D_FOURCC('z', 'z', 'z', 'z'))), 0) << "unknown";
+    EXPECT_EQ(host_->InteractionChecks().size(), 1u);
+
+    EXPECT_TRUE(w->open);
+    EXPECT_EQ(Values(w), shown);
+    EXPECT_EQ(Disabled(w), disabled);
+    EXPECT_TRUE(host_->Console().empty());
+    // The record is untouched too: what a save stores is what was shown before.
+    host_->UserAction(w, kSaveSettings);
+    ASSERT_NE(host_->WorldPluginData(kPluginId), nullptr);
+    EXPECT_FALSE(host_->WorldPluginData(kPluginId)->GetBool(7015));
 }
 
 // ---- Actions ------------------------------------------------------------------------------------

@@ -181,6 +181,83 @@ TEST_F(SettingsTest, SavedSettingsComeBackInTheNextRun) {
     std::remove(prefs.c_str());
 }
 
+// One key at a time, written by the host from another source: each value shows in its own gadget
+// and in no other, so two keys swapped (even two Bool keys with the same default) are noticed.
+TEST_F(SettingsTest, EachStoredKeyShowsInItsOwnGadget) {
+    Start();
+    hostsim::DialogWindow* w = OpenDialog();
+    ASSERT_NE(w, nullptr);
+    for (const Field& changed : kFields) {
+        hostsim::Container stored;
+        if (changed.isInt)
+            stored.SetInt32(changed.key, Changed(changed));
+        else
+            stored.SetBool(changed.key, Changed(changed) != 0);
+        host_->SetWorldPluginData(kPluginId, stored);
+        host_->UserAction(w, kResetSettings);
+        for (const Field& f : kFields)
+            EXPECT_EQ(Shown(w, f), f.key == changed.key ? Changed(f) : f.preset)
+                << "only key " << changed.key << " stored; gadget " << f.gadget << " (key " << f.key << ")";
+    }
+}
+
+// One gadget at a time, as the window shows it (enabled or not): the save stores it under its own
+// key and every other key with its default.
+TEST_F(SettingsTest, EachGadgetIsSavedUnderItsOwnKey) {
+    Start();
+    hostsim::DialogWindow* w = OpenDialog();
+    ASSERT_NE(w, nullptr);
+    auto show = [w](const Field& f, int32_t value) {
+        hostsim::Gadget& g = w->gadgets.at(f.gadget);
+        if (f.isInt)
+            g.intValue = value;
+        else
+            g.boolValue = value != 0;
+    };
+    for (const Field& changed : kFields) {
+        show(changed, Changed(changed));
+        host_->UserAction(w, kSaveSettings);
+        const hostsim::Container* stored = host_->WorldPluginData(kPluginId);
+        ASSERT_NE(stored, nullptr);
+        for (const Field& f : kFields) {
+            const int32_t value = f.isInt ? stored->GetInt32(f.key, -1) : (stored->GetBool(f.key) ? 1 : 0);
+            EXPECT_EQ(value, f.key == changed.key ? Changed(f) : f.preset)
+                << "only gadget " << changed.gadget << " changed; key " << f.key << " (gadget " << f.gadget << ")";
+        }
+        show(changed, changed.preset);
+    }
+}
+
+// A change the dialog could not take (no active document, so its action was refused) is still
+// saved: the save copies every gadget first, so what is stored is what the window shows.
+TEST_F(SettingsTest, SaveStoresWhatTheWindowShowsEvenWhereAnActionWasRefused) {
+    Start();
+    hostsim::DialogWindow* w = OpenDialog();
+    ASSERT_NE(w, nullptr);
+    hostsim::Document* document = host_->ActiveDocument();
+    host_->SetActiveDocument(nullptr);
+    EXPECT_EQ(host_->UserSetBool(w, 10005, true), 0) << "without a document the action is refused";
+    EXPECT_EQ(host_->UserSetInt32(w, 10002, 6023), 0);
+    host_->SetActiveDocument(document);
+    host_->UserAction(w, kSaveSettings);
+    const hostsim::Container* stored = host_->WorldPluginData(kPluginId);
+    ASSERT_NE(stored, nullptr);
+    EXPECT_TRUE(stored->GetBool(7005));
+    EXPECT_EQ(stored->GetInt32(7002, -1), 6023);
+}
+
+// A save replaces what was stored as a whole: keys the module does not write do not survive it.
+TEST_F(SettingsTest, SaveReplacesTheStoredContainerInsteadOfMergingIntoIt) {
+    hostsim::Container stored = StoredWith(&Other);
+    stored.SetInt32(7100, 42);
+    stored.SetBool(6999, true);
+    Start(&stored);
+    hostsim::DialogWindow* w = OpenDialog();
+    ASSERT_NE(w, nullptr);
+    host_->UserAction(w, kSaveSettings);
+    ExpectStored(host_->WorldPluginData(kPluginId), &Other); // exactly the keys 7000 to 7027
+}
+
 TEST_F(SettingsTest, StoredContainerWithoutKeysLoadsTheDefaultsSilently) {
     const hostsim::Container empty;
     Start(&empty);

@@ -94,6 +94,16 @@ void AddRunOptions(CLI::App& app, RunOptions* o) {
         "(default), string, container, bitmap, filename, window, resource")
         ->type_name("[KIND:]N");
     app.add_flag("--refuse-registration", o->refuseRegistration, "refuse the module's first plug-in registration");
+    app.add_option_function<std::string>(
+           "--refused-objects",
+           [o](const std::string& v) {
+               if (!hostsim::ParseRefusedObjects(v, &o->host.refusedObjects))
+                   throw CLI::ValidationError("--refused-objects", "expected keep or free, got '" + v + "'");
+           },
+           "what the host does with the command object of a refused registration: keep it as its "
+           "own (default; reported at shutdown, not counted as the module's leak) or free it at "
+           "once through its destroy entry")
+        ->type_name("keep|free");
     app.add_flag_callback("--no-document", [o] { o->host.activeDocument = false; }, "run without an active document");
     app.add_option("--scene", o->sceneFile, "the documents and render settings the host starts with (JSON)")
         ->type_name("FILE");

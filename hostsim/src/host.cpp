@@ -131,6 +131,17 @@ bool ParseAllocKind(const std::string& name, AllocKind* out) {
     return false;
 }
 
+const char* RefusedObjectsName(RefusedObjects policy) {
+    return policy == RefusedObjects::Free ? "free" : "keep";
+}
+
+bool ParseRefusedObjects(const std::string& name, RefusedObjects* out) {
+    if (name != "keep" && name != "free")
+        return false;
+    *out = name == "free" ? RefusedObjects::Free : RefusedObjects::Keep;
+    return true;
+}
+
 // ------------------------------------------------------------------------------------------------
 // Construction
 // ------------------------------------------------------------------------------------------------
@@ -140,6 +151,7 @@ Host::Host(HostOptions options) : options_(std::move(options)), internal_(std::m
         std::abort();
     }
     g_current = this;
+    refusedObjects_ = options_.refusedObjects;
     api_.apiVersion = options_.apiVersion;
     api_.general = &abi::kGeneral;
     api_.container = &abi::kContainer;
@@ -490,6 +502,9 @@ std::vector<LiveObject> Host::Shutdown() {
     FreePlugins();
     Unload();
     lastLeaks_ = LiveObjects();
+    for (const auto& k : KeptObjects())
+        LogLine(std::string("kept by the host (refused registration): ") + AllocKindName(k.kind) + " #" +
+                std::to_string(k.serial) + ": " + k.what);
     if (lastLeaks_.empty()) {
         LogLine("unfreed host allocations: 0");
     } else {
@@ -556,29 +571,53 @@ uint64_t Host::Internal::Allocate(AllocKind kind) {
     return serial;
 }
 
-std::vector<LiveObject> Host::LiveObjects() const {
+// A heap block, or a window whose owner lies inside it, that belongs to a command object the host
+// kept after refusing its registration: the host's from then on.
+bool Host::Internal::KeptByHost(const void* address) const {
+    const auto* byte = static_cast<const unsigned char*>(address);
+    for (const KeptCommandObject& kept : host.keptCommands_) {
+        const auto block = heap.find(kept.object);
+        const auto* begin = static_cast<const unsigned char*>(kept.object);
+        const int64_t size = block == heap.end() ? 1 : std::max<int64_t>(block->second.size, 1);
+        if (byte >= begin && byte < begin + size)
+            return true;
+    }
+    return false;
+}
+
+std::vector<LiveObject> Host::Internal::Objects(bool keptByHost) const {
     std::vector<LiveObject> live;
-    for (const auto& b : internal_->heap)
-        live.push_back({AllocKind::Heap, b.second.serial,
-                        b.second.note.empty() ? std::to_string(b.second.size) + " bytes" : b.second.note});
-    for (const auto& s : internal_->strings)
-        live.push_back({AllocKind::Strings, s.second, "\"" + s.first->text + "\""});
-    for (const auto& c : internal_->containers)
-        live.push_back({AllocKind::Containers, c.second.first, c.first->Describe()});
-    for (const auto& b : internal_->bitmaps)
-        live.push_back({AllocKind::Bitmaps, b.second.first,
-                        std::to_string(b.first->width) + "x" + std::to_string(b.first->height) + " " + b.first->source});
-    for (const auto& f : internal_->filenames)
-        live.push_back({AllocKind::Filenames, f.second.first, f.first->path});
-    for (const auto& w : internal_->windows)
-        live.push_back({AllocKind::Windows, w.second.first, "dialog window"});
-    for (const auto& r : internal_->resources)
-        live.push_back({AllocKind::Resources, r.second.first, r.first->folder});
+    auto add = [&](const void* owner, const LiveObject& object) {
+        if (KeptByHost(owner) == keptByHost)
+            live.push_back(object);
+    };
+    for (const auto& b : heap)
+        add(b.first, {AllocKind::Heap, b.second.serial,
+                      b.second.note.empty() ? std::to_string(b.second.size) + " bytes" : b.second.note});
+    if (!keptByHost) {
+        for (const auto& s : strings)
+            live.push_back({AllocKind::Strings, s.second, "\"" + s.first->text + "\""});
+        for (const auto& c : containers)
+            live.push_back({AllocKind::Containers, c.second.first, c.first->Describe()});
+        for (const auto& b : bitmaps)
+            live.push_back({AllocKind::Bitmaps, b.second.first,
+                            std::to_string(b.first->width) + "x" + std::to_string(b.first->height) + " " + b.first->source});
+        for (const auto& f : filenames)
+            live.push_back({AllocKind::Filenames, f.second.first, f.first->path});
+        for (const auto& r : resources)
+            live.push_back({AllocKind::Resources, r.second.first, r.first->folder});
+    }
+    for (const auto& w : windows)
+        add(w.first->owner, {AllocKind::Windows, w.second.first, "dialog window"});
     std::sort(live.begin(), live.end(), [](const LiveObject& a, const LiveObject& b) {
         return a.kind != b.kind ? a.kind < b.kind : a.serial < b.serial;
     });
     return live;
 }
+
+std::vector<LiveObject> Host::LiveObjects() const { return internal_->Objects(false); }
+
+std::vector<LiveObject> Host::KeptObjects() const { return internal_->Objects(true); }
 
 void Host::Internal::FreeAll() {
     for (auto& b : heap)

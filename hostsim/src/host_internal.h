@@ -62,6 +62,11 @@ struct Host::Internal {
     C4D_HString NewString(const std::string& text);
     std::string Text(C4D_HString s, const char* op);
 
+    // Whether `address` lies in a command object the host kept from a refused registration.
+    bool KeptByHost(const void* address) const;
+    // The live host objects of the module (false) or of the kept command objects (true).
+    std::vector<LiveObject> Objects(bool keptByHost) const;
+
     void FreeAll(); // at host destruction: drop whatever the module left behind
 };
 

@@ -65,11 +65,11 @@ static bool DlgOpen(C4D_DialogWindow* w, int32_t type, int32_t pluginId, int32_t
              int32_t height, int32_t subId, int32_t flags) {
     if (!w || !I().KnownWindow(w, "Open"))
         return false;
-    (void)x, (void)y, (void)width, (void)height, (void)flags;
     if (!w->open) {
         w->openType = type;
         w->pluginId = pluginId;
         w->subId = subId;
+        w->x = x, w->y = y, w->width = width, w->height = height, w->flags = flags;
         w->layoutData = nullptr;
     }
     return OpenWindow(w, "Open");

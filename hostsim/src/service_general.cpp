@@ -45,13 +45,35 @@ static bool GenCallCommand(int32_t id, int32_t subid) {
     return call.known;
 }
 
+// A refused registration's command object, as the host's policy says: kept as the host's own, or
+// destroyed at once through the record's destroy entry. Only a command record of full size can be
+// read; anything else the host cannot interpret and leaves alone.
+static void DisposeRefusedObject(int32_t id, const C4D_CommandPluginRecord* record) {
+    Host& h = H();
+    if (!record || !record->object)
+        return;
+    const std::string which = "the refused command object of plug-in " + std::to_string(id);
+    if (h.refusedObjects_ == RefusedObjects::Free && record->Destroy) {
+        h.LogLine("destroying " + which + " through its destroy entry");
+        record->Destroy(record->object);
+        return;
+    }
+    h.keptCommands_.push_back({id, record->object});
+    h.LogLine("keeping " + which + " as the host's own");
+}
+
 static bool GenRegisterPlugin(int32_t sdkVersion, int32_t type, int32_t id, C4D_HString name, const void* record,
                        int32_t recordSize) {
     Host& h = H();
     ++h.registrationAttempts_;
     const std::string nameText = I().Text(name, "RegisterPlugin");
+    const auto* commandRecord =
+        type == C4D_PLUGINTYPE_COMMAND && record && recordSize >= static_cast<int32_t>(sizeof(C4D_CommandPluginRecord))
+            ? static_cast<const C4D_CommandPluginRecord*>(record)
+            : nullptr;
     auto refuse = [&](const std::string& why) {
         h.LogLine("refused plug-in " + std::to_string(id) + " \"" + nameText + "\": " + why);
+        DisposeRefusedObject(id, commandRecord);
         return false;
     };
     if (h.refuseRegistrations_ > 0) {
@@ -63,7 +85,7 @@ static bool GenRegisterPlugin(int32_t sdkVersion, int32_t type, int32_t id, C4D_
     if (sdkVersion > h.api_.apiVersion)
         return refuse("built against SDK " + std::to_string(sdkVersion) + ", newer than the host's API " +
                       std::to_string(h.api_.apiVersion));
-    if (!record || recordSize < static_cast<int32_t>(sizeof(C4D_CommandPluginRecord)))
+    if (!commandRecord)
         return refuse("command record of " + std::to_string(recordSize) + " bytes, expected " +
                       std::to_string(sizeof(C4D_CommandPluginRecord)));
     if (h.FindCommand(id))

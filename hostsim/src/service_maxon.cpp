@@ -27,8 +27,21 @@ static void* SysAlloc(int64_t size) {
     return memory;
 }
 
+// The module handing back a command object the host kept after refusing its registration: the
+// host owns it and would free it again.
+static bool FreesAKeptObject(void* memory, const char* op) {
+    for (const KeptCommandObject& kept : H().KeptCommandObjects()) {
+        if (kept.object == memory) {
+            H().Violation(std::string(op) + ": " + Ptr(memory) + " is the command object of plug-in " +
+                          std::to_string(kept.pluginId) + ", which the host kept after refusing its registration");
+            return true;
+        }
+    }
+    return false;
+}
+
 static void SysFree(void* memory) {
-    if (!memory)
+    if (!memory || FreesAKeptObject(memory, "Free"))
         return;
     auto it = I().heap.find(memory);
     if (it == I().heap.end()) {
@@ -40,7 +53,7 @@ static void SysFree(void* memory) {
 }
 
 static void SysDeleteObject(void* object, void (*destruct)(void*)) {
-    if (!object)
+    if (!object || FreesAKeptObject(object, "DeleteObject"))
         return;
     if (!I().heap.count(object)) {
         H().Violation("DeleteObject: " + Ptr(object) + " is not a live block of the host heap");

@@ -45,6 +45,7 @@ static void ResRelease(C4D_Resource* res, bool release) {
     if (!res || !I().KnownResource(res, "Resource Release"))
         return;
     ++H().resourceReleases_;
+    H().resourceReleaseLog_.push_back({res->folder, release});
     H().LogLine("released resource " + res->folder + (release ? "" : " (release flag false)"));
     I().resources.erase(res);
 }

@@ -69,6 +69,12 @@ std::vector<Scenario> PlanScenarios(const CaseResult& discovery, int strictness)
     std::vector<Scenario> scenarios;
     scenarios.push_back(Make("start-up", {}, startup));
     scenarios.push_back(Make("shutdown without opening", {startup}, shutdown));
+    // A refused registration leaves the command object to the host, which may keep or destroy it:
+    // the module must not free it too, and must not touch it again.
+    for (int32_t destroys : {0, 1})
+        scenarios.push_back(Make(std::string("start-up with the registration refused, the host ") +
+                                     (destroys ? "destroying" : "keeping") + " the object",
+                                 {Step{Step::Kind::RefuseRegistration, 0, destroys}}, startup));
     if (discovery.commands.empty())
         return scenarios;
     scenarios.push_back(Make("open", {startup}, open));

@@ -34,6 +34,8 @@ std::string Step::Text() const {
     case Kind::Click: return "click:" + std::to_string(id);
     case Kind::Close: return "close";
     case Kind::Shutdown: return "shutdown";
+    case Kind::RefuseRegistration:
+        return std::string("refuse-registration:") + RefusedObjectsName(value ? RefusedObjects::Free : RefusedObjects::Keep);
     }
     return "?";
 }
@@ -43,6 +45,12 @@ bool Step::Parse(const std::string& text, Step* out) {
     if (text == "startup" || text == "open" || text == "close" || text == "shutdown") {
         s.kind = text == "startup" ? Kind::Startup : text == "open" ? Kind::Open
                : text == "close"   ? Kind::Close   : Kind::Shutdown;
+    } else if (text.rfind("refuse-registration:", 0) == 0) {
+        RefusedObjects policy;
+        if (!ParseRefusedObjects(text.substr(20), &policy))
+            return false;
+        s.kind = Kind::RefuseRegistration;
+        s.value = policy == RefusedObjects::Free ? 1 : 0;
     } else if (text.rfind("click:", 0) == 0) {
         s.kind = Kind::Click;
         if (!ParseInt32(text.substr(6), &s.id))
@@ -98,6 +106,10 @@ bool RunStep(Host& host, const Step& step, std::string* why) {
         host.ExecuteCommand(host.Commands().front().id);
         return true;
     case Step::Kind::Shutdown: ShutDown(host); return true;
+    case Step::Kind::RefuseRegistration:
+        host.RefuseRegistrations(1);
+        host.SetRefusedObjects(step.value ? RefusedObjects::Free : RefusedObjects::Keep);
+        return true;
     case Step::Kind::Set:
     case Step::Kind::Click:
     case Step::Kind::Close: break;

@@ -44,6 +44,16 @@ struct SceneService;
 // The string the host answers for a resource string that is not there (GeLoadString).
 inline constexpr const char* kDefaultString = "StrNotFound";
 
+// The two ways a host can treat the object of a plug-in registration it refused:
+//  Keep: the object is the host's from the call on; it is never destroyed, and it is reported as
+//        the host's own at shutdown, not as the module's leak. A module that frees it is misusing
+//        a host handle (the host would free it again).
+//  Free: the host destroys it at once through the record's destroy entry, as it destroys
+//        registered objects at shutdown. A module that frees it too frees it twice.
+enum class RefusedObjects { Keep, Free };
+const char* RefusedObjectsName(RefusedObjects policy);
+bool ParseRefusedObjects(const std::string& name, RefusedObjects* out);
+
 struct HostOptions {
     int32_t apiVersion = C4D_API_VERSION;
     // File that keeps the world plug-in preferences between runs; empty keeps them in memory.
@@ -61,6 +71,9 @@ struct HostOptions {
     bool allocatedModuleIdentifier = true;
     // Replace g_CpuYieldDelegate with a host hook that counts calls.
     bool replaceYieldDelegate = true;
+    // What the host does with the command object of a registration it refuses (see
+    // RefusedObjects). Real hosts differ here; a module must be sound under both.
+    RefusedObjects refusedObjects = RefusedObjects::Keep;
 };
 
 // Kinds of host objects the module can create; each is counted, can be made to fail, and is
@@ -124,6 +137,12 @@ struct RegisteredCommand {
     std::map<int32_t, double> iconFloatData;
     C4D_CommandPluginRecord record{};   // copy; name/help/icon fields point into host storage
     bool destroyed = false;
+};
+
+// The command object of a refused registration that the host keeps (RefusedObjects::Keep).
+struct KeptCommandObject {
+    int32_t pluginId = 0;
+    void* object = nullptr;
 };
 
 struct CommandCall {
@@ -201,8 +220,12 @@ public:
     void FailAllAllocations(AllocKind kind, bool fail);
     uint64_t AllocationCount(AllocKind kind) const { return counts_[static_cast<int>(kind)]; }
     uint64_t FailedAllocations(AllocKind kind) const { return failed_[static_cast<int>(kind)]; }
-    // Host objects the module holds right now (allocated and not handed back).
+    // Host objects the module holds right now (allocated and not handed back). Objects the host
+    // kept from a refused registration are the host's, not the module's: see KeptObjects().
     std::vector<LiveObject> LiveObjects() const;
+    // The host objects behind the command objects the host kept after refusing their
+    // registration: each object's heap block and the dialog windows created for it.
+    std::vector<LiveObject> KeptObjects() const;
     // Calls that named an object the host does not know or that was already freed (double free,
     // foreign pointer). Each is also on the log.
     const std::vector<std::string>& Violations() const { return violations_; }
@@ -226,6 +249,12 @@ public:
     // Folders the module asked the host to load a resource from, in order.
     const std::vector<std::string>& ResourceLoads() const { return resourceLoads_; }
     int ResourceReleases() const { return resourceReleases_; }
+    // Each release of a resource, in order: its folder and the release flag the module passed.
+    struct ResourceRelease {
+        std::string folder;
+        bool releaseFlag = false;
+    };
+    const std::vector<ResourceRelease>& ResourceReleaseLog() const { return resourceReleaseLog_; }
     // Resource strings the module looked up, in order.
     const std::vector<int32_t>& StringLookups() const { return stringLookups_; }
 
@@ -235,6 +264,11 @@ public:
     int RegistrationAttempts() const { return registrationAttempts_; }
     // The next `n` registrations are refused (false) by the host.
     void RefuseRegistrations(int n) { refuseRegistrations_ = n; }
+    // What happens to a refused registration's command object from now on (starts as
+    // HostOptions::refusedObjects).
+    void SetRefusedObjects(RefusedObjects policy) { refusedObjects_ = policy; }
+    RefusedObjects RefusedObjectsPolicy() const { return refusedObjects_; }
+    const std::vector<KeptCommandObject>& KeptCommandObjects() const { return keptCommands_; }
     // Calls the command's entries as the host's user interface does. Each answers false (or 0 /
     // "") with a log line when no such command is registered or the entry is null.
     bool ExecuteCommand(int32_t id);
@@ -347,11 +381,14 @@ private:
     std::vector<MessageBox> messageBoxes_;
     std::vector<std::string> resourceLoads_;
     int resourceReleases_ = 0;
+    std::vector<ResourceRelease> resourceReleaseLog_;
     std::vector<int32_t> stringLookups_;
 
     std::vector<RegisteredCommand> commands_;
     int registrationAttempts_ = 0;
     int refuseRegistrations_ = 0;
+    RefusedObjects refusedObjects_ = RefusedObjects::Keep;
+    std::vector<KeptCommandObject> keptCommands_;
     std::vector<CommandCall> commandCalls_;
     int eventAdds_ = 0;
     std::vector<std::array<int32_t, 3>> interactionChecks_;

@@ -180,6 +180,9 @@ struct C4D_DialogWindowImpl {
     int32_t openType = 0;
     int32_t pluginId = 0;
     int32_t subId = 0;
+    // Position, default size and flags of the last Open that opened the window (-1/-1: the host
+    // chooses the place; 0/0: the description's size).
+    int32_t x = 0, y = 0, width = 0, height = 0, flags = 0;
     void* layoutData = nullptr;   // set when opened through RestoreLayout
     int32_t openCount = 0;        // successful openings
     int32_t dialogId = 0;         // last description built by LoadDialogResource (0: none)

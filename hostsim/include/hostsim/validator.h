@@ -49,7 +49,9 @@ inline constexpr int kExitTimedOut = 124;
 // One step of a user scenario: "startup", "open", "set:GADGET=VALUE", "click:ID", "close",
 // "shutdown".
 struct Step {
-    enum class Kind { Startup, Open, Set, Click, Close, Shutdown } kind = Kind::Startup;
+    // RefuseRegistration: the host refuses the next registration and treats its object as `value`
+    // says (0 keeps it, 1 destroys it; RefusedObjects).
+    enum class Kind { Startup, Open, Set, Click, Close, Shutdown, RefuseRegistration } kind = Kind::Startup;
     int32_t id = 0;
     int32_t value = 0;
     std::string Text() const;

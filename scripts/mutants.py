@@ -1,0 +1,203 @@
+#!/usr/bin/env python3
+"""Plants small faults in the module, one at a time, and checks that the suite notices each one.
+
+Each mutant is one textual change of the module's sources, the kind a tired programmer makes. For
+each: the change is made in a private copy of the sources (build/mutants/src), only the module is
+rebuilt there, and the tests named for the mutant run against that module (CORVEL_TEST_MODULE)
+with the test binary of build/default. A mutant whose tests all pass is a gap in the suite.
+
+    python3 scripts/mutants.py            every mutant
+    python3 scripts/mutants.py NAME ...   the named ones
+    python3 scripts/mutants.py --list
+
+Needs build/default (cmake --preset default && cmake --build build/default). Exit code: 0 when
+every mutant was caught, 1 when one was missed, 2 when a mutant could not be planted or built.
+"""
+import os
+import shutil
+import subprocess
+import sys
+from dataclasses import dataclass
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+WORK = os.path.join(ROOT, "build", "mutants")
+COPY = os.path.join(WORK, "src")
+BUILD = os.path.join(WORK, "build")
+TESTS = os.path.join(ROOT, "build", "default", "tests", "corvel_tests")
+
+
+@dataclass
+class Mutant:
+    name: str
+    what: str
+    path: str  # relative to the repository
+    old: object  # the text to change (must occur exactly once), or a list of them
+    new: object  # its replacement, or a list matching `old`
+    tests: str  # gtest filter
+
+
+MUTANTS = [
+    Mutant("swapped-bool-keys", "keys 7024 and 7025 swapped in the settings table",
+           "source/corvel_settings.h",
+           ["IDC_FORCE_PARAM5021, 7025)", "IDC_FORCE_PARAM6021, 7024)"],
+           ["IDC_FORCE_PARAM5021, 7024)", "IDC_FORCE_PARAM6021, 7025)"],
+           "SettingsTest.*"),
+    Mutant("swapped-int-keys", "keys 7002 and 7003 swapped in the settings table",
+           "source/corvel_settings.h",
+           ["IDC_FRAMERANGE, 7002)", "IDC_OUTPUT, 7003)"],
+           ["IDC_FRAMERANGE, 7003)", "IDC_OUTPUT, 7002)"],
+           "SettingsTest.*"),
+    Mutant("save-skips-read-gadgets", "the save does not copy the gadgets first",
+           "source/corvel.cpp", "Bool CorvelDialog::SaveSettings() {\n    ReadGadgets();",
+           "Bool CorvelDialog::SaveSettings() {", "SettingsTest.*"),
+    Mutant("save-merges", "the save passes the merge flag",
+           "source/corvel.cpp", "SetWorldPluginData(CORVEL_PLUGIN_ID, bc, false)",
+           "SetWorldPluginData(CORVEL_PLUGIN_ID, bc, true)", "SettingsTest.*"),
+    Mutant("open-position", "Execute opens at 0, 0 instead of where the host chooses",
+           "source/corvel.cpp", "dialog.Open(DLG_TYPE_ASYNC, CORVEL_PLUGIN_ID, -1, -1, 0, 0, 0, 0)",
+           "dialog.Open(DLG_TYPE_ASYNC, CORVEL_PLUGIN_ID, 0, 0, 0, 0, 0, 0)", "CommandTest.*"),
+    Mutant("open-size", "Execute asks for a default size",
+           "source/corvel.cpp", "dialog.Open(DLG_TYPE_ASYNC, CORVEL_PLUGIN_ID, -1, -1, 0, 0, 0, 0)",
+           "dialog.Open(DLG_TYPE_ASYNC, CORVEL_PLUGIN_ID, -1, -1, 400, 300, 0, 0)", "CommandTest.*"),
+    Mutant("open-flags", "Execute passes flags",
+           "source/corvel.cpp", "dialog.Open(DLG_TYPE_ASYNC, CORVEL_PLUGIN_ID, -1, -1, 0, 0, 0, 0)",
+           "dialog.Open(DLG_TYPE_ASYNC, CORVEL_PLUGIN_ID, -1, -1, 0, 0, 0, 1)", "CommandTest.*"),
+    Mutant("restore-sub-id", "RestoreLayout passes sub-ID 1",
+           "source/corvel.cpp", "dialog.RestoreLayout(CORVEL_PLUGIN_ID, 0, secret)",
+           "dialog.RestoreLayout(CORVEL_PLUGIN_ID, 1, secret)", "CommandTest.*"),
+    Mutant("console-order", "the resource failure line comes before the plug-in folder",
+           "source/corvel.cpp",
+           "    GePrint(pluginFolder.GetString());\n    const Bool ok = LoadDialogResource(DLG_CORVEL, &dialogResource, 0);\n",
+           "    const Bool ok = LoadDialogResource(DLG_CORVEL, &dialogResource, 0);\n"
+           "    if (!ok)\n        GePrint(\"Corvel: could not load the resource file.\");\n"
+           "    GePrint(pluginFolder.GetString());\n    if (ok) {}\n",
+           "CommandTest.*:DialogLayoutTest.*"),
+    Mutant("name-twice", "the registration passes the name as the help text",
+           "source/corvel.cpp", "GeLoadString(IDS_CORVEL_HELP), NewObjClear<Corvel>()",
+           "GeLoadString(IDS_CORVEL_NAME), NewObjClear<Corvel>()", "CommandTest.*"),
+    Mutant("timer-answer", "the timer message is answered 0",
+           "host/c4d_gui.cpp", "        Timer(msg);\n        return 1;", "        Timer(msg);\n        return 0;",
+           "DialogLifecycleTest.*"),
+    Mutant("interaction-arguments", "'inta' asks the interaction check with other arguments",
+           "host/c4d_gui.cpp", "CheckInteraction(1, 1, 1);", "CheckInteraction(1, 1, 0);",
+           "DialogLifecycleTest.*"),
+    Mutant("interaction-unmapped", "'inta' is not mapped",
+           "host/c4d_gui.cpp", "    case BFM_INTERACTSTART:\n        CheckInteraction(1, 1, 1);\n        return 0;\n", "",
+           "DialogLifecycleTest.*"),
+    Mutant("release-flag", "the module resource is loaded with the release flag off",
+           "host/c4d_resource.cpp", 'Init(GeGetPluginPath() + String("res"), true)',
+           'Init(GeGetPluginPath() + String("res"), false)', "LifecycleTest.*"),
+    Mutant("frees-refused-object", "the registration destroys a command object the host refused",
+           "host/c4d_plugin.cpp", "    return accepted;\n}", "    if (!accepted)\n        DestroyCommand(dat);\n    return accepted;\n}",
+           "*RefusedRegistrationTest.*:LifecycleTest.*"),
+    Mutant("framework-uses", "a plug-in unit records a wrong header for its string use",
+           "generated/hxx/maxon_glue.h", '"maxon/string.h")};', '"maxon/strings.h")};', "BindingTest.*"),
+    Mutant("start-fails-without-strings", "start answers false when its name cannot be made",
+           "source/corvel.cpp", "    return RegisterCommandPlugin(CORVEL_PLUGIN_ID, GeLoadString(IDS_CORVEL_NAME), 0, icon,",
+           "    if (GeLoadString(IDS_CORVEL_NAME).IsEmpty())\n        return false;\n"
+           "    return RegisterCommandPlugin(CORVEL_PLUGIN_ID, GeLoadString(IDS_CORVEL_NAME), 0, icon,",
+           "LifecycleTest.*"),
+]
+
+
+def run(cmd, **kw):
+    return subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, **kw)
+
+
+def fresh_copy():
+    if os.path.isdir(COPY):
+        shutil.rmtree(COPY)
+    ignore = shutil.ignore_patterns("build", ".git")
+    shutil.copytree(ROOT, COPY, ignore=ignore)
+
+
+def configure():
+    if os.path.exists(os.path.join(BUILD, "build.ninja")):
+        return True
+    r = run(["cmake", "-S", COPY, "-B", BUILD, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=RelWithDebInfo",
+             "-DCORVEL_BUILD_BENCH=OFF"])
+    if r.returncode != 0:
+        print(r.stdout)
+    return r.returncode == 0
+
+
+def module_path():
+    for name in ("corvel.xso64", "corvel.xdl64", "corvel.xlib"):
+        p = os.path.join(BUILD, name)
+        if os.path.exists(p):
+            return p
+    return None
+
+
+def try_mutant(m):
+    target = os.path.join(COPY, m.path)
+    with open(target) as f:
+        original = f.read()
+    olds = m.old if isinstance(m.old, list) else [m.old]
+    news = m.new if isinstance(m.new, list) else [m.new]
+    mutated = original
+    for old, new in zip(olds, news):
+        if mutated.count(old) != 1:
+            return "not planted: %r occurs %d times in %s" % (old, mutated.count(old), m.path)
+        mutated = mutated.replace(old, new)
+    try:
+        with open(target, "w") as f:
+            f.write(mutated)
+        r = run(["cmake", "--build", BUILD, "--target", "corvel"])
+        if r.returncode != 0:
+            return "not built:\n" + r.stdout[-2000:]
+        env = dict(os.environ, CORVEL_TEST_MODULE=module_path())
+        r = run([TESTS, "--gtest_filter=" + m.tests, "--gtest_brief=1"], env=env)
+        prefix = "[  FAILED  ] "
+        failed = [line[len(prefix):].split(" (")[0] for line in r.stdout.splitlines()
+                  if line.startswith(prefix) and not line[len(prefix):][:1].isdigit()]
+        if r.returncode == 0:
+            return None
+        return failed or ["(the test binary exited with %d)" % r.returncode]
+    finally:
+        with open(target, "w") as f:
+            f.write(original)
+
+
+def main(argv):
+    if "--list" in argv:
+        for m in MUTANTS:
+            print("%-28s %s" % (m.name, m.what))
+        return 0
+    chosen = [m for m in MUTANTS if not argv or m.name in argv]
+    unknown = set(argv) - {m.name for m in MUTANTS}
+    if unknown:
+        print("unknown mutant(s): " + ", ".join(sorted(unknown)), file=sys.stderr)
+        return 2
+    if not os.path.exists(TESTS):
+        print("build/default is not built (cmake --preset default && cmake --build build/default)", file=sys.stderr)
+        return 2
+    fresh_copy()
+    if not configure():
+        return 2
+    missed = broken = 0
+    for m in chosen:
+        outcome = try_mutant(m)
+        if outcome is None:
+            missed += 1
+            print("MISSED  %-28s %s (tests %s all passed)" % (m.name, m.what, m.tests))
+        elif isinstance(outcome, str):
+            broken += 1
+            print("ERROR   %-28s %s" % (m.name, outcome))
+        else:
+            print("caught  %-28s %s: %s" % (m.name, m.what, ", ".join(outcome[:3])))
+    # The unchanged module must pass the same tests, or "caught" means nothing.
+    r = run(["cmake", "--build", BUILD, "--target", "corvel"])
+    env = dict(os.environ, CORVEL_TEST_MODULE=module_path())
+    filters = ":".join(sorted({m.tests for m in chosen}))
+    r = run([TESTS, "--gtest_filter=" + filters, "--gtest_brief=1"], env=env)
+    print("unchanged module: %s" % ("passes" if r.returncode == 0 else "FAILS (results above mean nothing)"))
+    print("%d mutant(s): %d caught, %d missed, %d not planted or built" %
+          (len(chosen), len(chosen) - missed - broken, missed, broken))
+    if r.returncode != 0 or broken:
+        return 2
+    return 1 if missed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
