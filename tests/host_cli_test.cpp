@@ -143,6 +143,29 @@ TEST(HostCli, BadUsageRefusedModulesAndLeaksHaveTheirOwnExitCodes) {
     EXPECT_EQ(RunProcess(HostCli(), {"run", CORVEL_FAKE_MODULE_OK}).exitCode, 0);
 }
 
+// A refused registration's object is the host's: kept (and listed as the host's at shutdown) or
+// destroyed at once, as asked; either way nothing is the module's leak.
+TEST(HostCli, RefusedObjectsAreKeptOrFreedAsAsked) {
+    PluginFolder folder;
+    const ProcessResult kept = RunProcess(HostCli(), {"run", folder.Module(), "--refuse-registration"});
+    EXPECT_EQ(kept.exitCode, 0) << kept.err;
+    EXPECT_TRUE(Contains(kept.out, "Tarnwick Software: Failed to register Corvel")) << kept.out;
+    EXPECT_TRUE(Contains(kept.err, "keeping the refused command object of plug-in 1027069")) << kept.err;
+    EXPECT_TRUE(Contains(kept.err, "kept by the host (refused registration): heap")) << kept.err;
+    EXPECT_TRUE(Contains(kept.err, "unfreed host allocations: 0")) << kept.err;
+
+    const ProcessResult freed =
+        RunProcess(HostCli(), {"run", folder.Module(), "--refuse-registration", "--refused-objects", "free"});
+    EXPECT_EQ(freed.exitCode, 0) << freed.err;
+    EXPECT_TRUE(Contains(freed.err, "destroying the refused command object of plug-in 1027069")) << freed.err;
+    EXPECT_FALSE(Contains(freed.err, "kept by the host")) << freed.err;
+    EXPECT_TRUE(Contains(freed.err, "unfreed host allocations: 0")) << freed.err;
+
+    const ProcessResult bad = RunProcess(HostCli(), {"run", folder.Module(), "--refused-objects", "drop"});
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_TRUE(Contains(bad.err, "expected keep or free, got 'drop'")) << bad.err;
+}
+
 TEST(HostCli, AFailedModulePathAllocationLeavesTheModuleWithoutItsResource) {
     PluginFolder folder;
     const ProcessResult r = RunProcess(HostCli(), {"run", folder.Module(), "--fail-alloc", "1"});
