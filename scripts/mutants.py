@@ -23,7 +23,8 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 WORK = os.path.join(ROOT, "build", "mutants")
 COPY = os.path.join(WORK, "src")
 BUILD = os.path.join(WORK, "build")
-TESTS = os.path.join(ROOT, "build", "default", "tests", "corvel_tests")
+# CORVEL_MUTANT_TESTS names another test binary (e.g. an older suite, to compare).
+TESTS = os.environ.get("CORVEL_MUTANT_TESTS") or os.path.join(ROOT, "build", "default", "tests", "corvel_tests")
 
 
 @dataclass
