@@ -44,7 +44,6 @@ static C4D_Resource* ResLoad(const C4D_Filename* folder) {
 static void ResRelease(C4D_Resource* res, bool release) {
     if (!res || !I().KnownResource(res, "Resource Release"))
         return;
-    ++H().resourceReleases_;
     H().resourceReleaseLog_.push_back({res->folder, release});
     H().LogLine("released resource " + res->folder + (release ? "" : " (release flag false)"));
     I().resources.erase(res);

@@ -248,13 +248,13 @@ public:
     // ---- Resources ----------------------------------------------------------------------------
     // Folders the module asked the host to load a resource from, in order.
     const std::vector<std::string>& ResourceLoads() const { return resourceLoads_; }
-    int ResourceReleases() const { return resourceReleases_; }
     // Each release of a resource, in order: its folder and the release flag the module passed.
     struct ResourceRelease {
         std::string folder;
         bool releaseFlag = false;
     };
     const std::vector<ResourceRelease>& ResourceReleaseLog() const { return resourceReleaseLog_; }
+    int ResourceReleases() const { return static_cast<int>(resourceReleaseLog_.size()); }
     // Resource strings the module looked up, in order.
     const std::vector<int32_t>& StringLookups() const { return stringLookups_; }
 
@@ -380,7 +380,6 @@ private:
     std::vector<std::string> log_;
     std::vector<MessageBox> messageBoxes_;
     std::vector<std::string> resourceLoads_;
-    int resourceReleases_ = 0;
     std::vector<ResourceRelease> resourceReleaseLog_;
     std::vector<int32_t> stringLookups_;
 
