@@ -129,8 +129,8 @@ void DeriveFeatureSwitches(const CorvelSettings& s, WorkWriter& w) {
     w.ForceOffUnlessKept(s.keepParam5069, 5069);
 }
 
-// The first effect of each managed type, found in one walk of the effect list: the same answers
-// as FindVideoPost per type, in host calls that grow with the list only once.
+// The first effect of each managed type (a duplicate later in the list is not managed), found in
+// one walk of the effect list, so the host calls grow with the list only once.
 using ManagedVideoPosts = BaseVideoPost[CORVEL_EFFECT_MARKS];
 
 void FindManagedVideoPosts(const RenderData& rd, ManagedVideoPosts& found) {
@@ -165,13 +165,6 @@ void SwitchEffectsOff(const CorvelSettings& s, RenderData& rd, RenderMarks& swit
 }
 
 } // namespace
-
-BaseVideoPost FindVideoPost(const RenderData& rd, Int32 pluginId) {
-    for (BaseVideoPost vp = rd.GetFirstVideoPost(); vp; vp = vp.GetNext())
-        if (vp.GetType() == pluginId)
-            return vp;
-    return BaseVideoPost();
-}
 
 Bool DeriveRenderSettings(const CorvelSettings& s, const BaseDocument& doc, RenderData& rd, BaseContainer& work,
                           RenderMarks& switchedOff) {

@@ -50,9 +50,6 @@ constexpr Int32 OUTPUT_PICTURE_VIEWER = 6031;
 constexpr Int32 COMMAND_RENDER_EDITOR = 12163;
 constexpr Int32 COMMAND_RENDER_PICTURE_VIEWER = 12099;
 
-// The first render effect of `rd` whose plug-in type is `pluginId`, or a null handle.
-BaseVideoPost FindVideoPost(const RenderData& rd, Int32 pluginId);
-
 // Derives one render from the record: clears `switchedOff`, writes the derived parameters into
 // `work` (pressing the render settings' button 28501 first when asked, after which `work` is
 // taken anew from `rd`), switches the chosen effects of `rd` off and marks them.

@@ -462,7 +462,13 @@ TEST_F(DialogLifecycleTest, TimerInteractionAndOtherHostMessagesAreAnsweredAsThe
     EXPECT_EQ(host_->SendDialogMessage(w, hostsim::Container(C4D_FOURCC('v', 'i', 's', 'F'))), 0);
     EXPECT_EQ(host_->SendDialogMessage(w, hostsim::Container(C4D_FOURCC('v', 'i', 's', 'T'))), 0);
     EXPECT_EQ(host_->SendDialogMessage(w, hostsim::Container(C4D_FOURCC('M', 'c', 'i', 'M'))), 1) << "core message";
+    EXPECT_EQ(host_->SendDialogMessage(w, hostsim::Container(C4D_FOURCC('s', 'y', 'n', 'c'))), 1) << "core message";
     EXPECT_EQ(host_->SendDialogMessage(w, hostsim::Container(C4D_FOURCC('z', 'z', 'z', 'z'))), 0) << "unknown";
+    // An action without an id is action 0, which the dialog does not list: answered true.
+    EXPECT_EQ(host_->SendDialogMessage(w, hostsim::Container(C4D_FOURCC('b', 'A', 'C', 'T'))), 1);
+    // The layout is built once per opening: a second 'bINI' is answered true without building it
+    // again (no folder line on the console).
+    EXPECT_EQ(host_->SendDialogMessage(w, hostsim::Container(C4D_FOURCC('b', 'I', 'N', 'I'))), 1);
     EXPECT_EQ(host_->InteractionChecks().size(), 1u);
 
     EXPECT_TRUE(w->open);
@@ -473,6 +479,13 @@ TEST_F(DialogLifecycleTest, TimerInteractionAndOtherHostMessagesAreAnsweredAsThe
     host_->UserAction(w, kSaveSettings);
     ASSERT_NE(host_->WorldPluginData(kPluginId), nullptr);
     EXPECT_FALSE(host_->WorldPluginData(kPluginId)->GetBool(7015));
+
+    // After the window is destroyed, value initialisation waits for a new layout: 'bVIN' is
+    // answered true and shows nothing.
+    ASSERT_TRUE(host_->UserClose(w));
+    w->gadgets.at(10023).boolValue = true;
+    EXPECT_EQ(host_->SendDialogMessage(w, hostsim::Container(C4D_FOURCC('b', 'V', 'I', 'N'))), 1);
+    EXPECT_TRUE(w->gadgets.at(10023).boolValue) << "the record was shown without a layout";
 }
 
 // ---- Actions ------------------------------------------------------------------------------------

@@ -176,6 +176,21 @@ TEST_F(RenderButton, OnlyTheFirstOfDuplicateEffectsIsSwitchedAndUserDisabledOnes
     EXPECT_EQ(EffectBits(Rd()), (std::vector<int32_t>{4, 0, 0, 0, 4 | 16, 32}));
 }
 
+// The restore gives back only what this render did: an effect it switched off that was switched
+// on again while the render ran stays on, and one switched off then by someone else stays off.
+TEST_F(RenderButton, TheRestoreUndoesOnlyWhatTheRenderItselfSwitchedOff) {
+    const std::vector<std::pair<int32_t, int32_t>> effects = {{1001400, 0}, {1001010, 0}, {1021096, 0}};
+    Open(OneDocumentScene(TypicalParameters(), effects));
+    host_->SetDuringRender([](hostsim::Document& doc) {
+        auto& list = doc.activeRenderData->videoPosts;
+        list[0]->bits &= ~4; // 1001400: switched on again during the render
+        list[2]->bits |= 4;  // 1021096 (kept by the defaults): switched off during the render
+    });
+    EXPECT_EQ(Render(), 1);
+    EXPECT_EQ(EffectBits(Renders().at(0)), (std::vector<int32_t>{4, 4, 0}));
+    EXPECT_EQ(EffectBits(Rd()), (std::vector<int32_t>{0, 0, 4}));
+}
+
 TEST_F(RenderButton, RenderSettingsWithoutEffectsRenderNormally) {
     Open(OneDocumentScene(TypicalParameters()));
     Render();

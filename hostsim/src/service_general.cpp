@@ -39,6 +39,8 @@ static bool GenCallCommand(int32_t id, int32_t subid) {
         call.renderDataName = rd.name;
         for (const auto& vp : rd.videoPosts)
             call.videoPostBits.emplace_back(vp->type, vp->bits);
+        if (h.duringRender_)
+            h.duringRender_(*h.activeDocument_);
     }
     h.commandCalls_.push_back(call);
     h.LogLine("host command " + std::to_string(id) + (call.known ? " ran" : " does not exist"));

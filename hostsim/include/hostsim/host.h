@@ -283,6 +283,9 @@ public:
     const std::vector<CommandCall>& CommandCalls() const { return commandCalls_; }
     // Forgets the recorded host commands (long runs keep each render's copy otherwise).
     void ClearCommandCalls() { commandCalls_.clear(); }
+    // What happens in the document while a render command runs (after the render took its copy),
+    // as a user or a script might change it then; null: nothing.
+    void SetDuringRender(std::function<void(Document&)> change) { duringRender_ = std::move(change); }
     int EventAdds() const { return eventAdds_; }
     const std::vector<std::array<int32_t, 3>>& InteractionChecks() const { return interactionChecks_; }
     const std::vector<std::string>& ExecutedFiles() const { return executedFiles_; }
@@ -389,6 +392,7 @@ private:
     RefusedObjects refusedObjects_ = RefusedObjects::Keep;
     std::vector<KeptCommandObject> keptCommands_;
     std::vector<CommandCall> commandCalls_;
+    std::function<void(Document&)> duringRender_;
     int eventAdds_ = 0;
     std::vector<std::array<int32_t, 3>> interactionChecks_;
     std::vector<std::string> executedFiles_;
