@@ -73,6 +73,23 @@ CLI::Option* AddEachOccurrence(CLI::App& app, const std::string& name, Take take
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
 }
 
+// An action option (--execute, --do): each occurrence is parsed by `parse` and queued in command
+// line order with the other action option's occurrences.
+CLI::Option* AddActionOption(CLI::App& app, const std::string& name,
+                             bool (*parse)(const std::string&, RunAction*, std::string*), RunOptions* o,
+                             const std::string& help) {
+    return AddEachOccurrence(
+        app, name,
+        [o, parse](const std::string& v, std::string* why) {
+            RunAction a;
+            if (!parse(v, &a, why))
+                return false;
+            o->actions.push_back(a);
+            return true;
+        },
+        help);
+}
+
 void AddRunOptions(CLI::App& app, RunOptions* o) {
     app.add_option("MODULE", o->module, "the module file (corvel.xso64, corvel.xdl64)")->required();
     app.add_option("--api-version", o->host.apiVersion, "host API version handed to the module")
@@ -116,28 +133,11 @@ void AddRunOptions(CLI::App& app, RunOptions* o) {
                  "print each render's settings side by side: before, what the render saw, after");
     app.add_option("--startup-folder", o->host.startupFolder, "the folder the host names for its own modules")
         ->type_name("DIR");
-    AddEachOccurrence(
-        app, "--execute",
-        [o](const std::string& v, std::string* why) {
-            RunAction a;
-            if (!ParseExecuteAction(v, &a, why))
-                return false;
-            o->actions.push_back(a);
-            return true;
-        },
-        "run the registered command ID (default: the first one registered)")
+    AddActionOption(app, "--execute", ParseExecuteAction, o,
+                    "run the registered command ID (default: the first one registered)")
         ->expected(0, 1)
         ->type_name("[=ID]");
-    AddEachOccurrence(
-        app, "--do",
-        [o](const std::string& v, std::string* why) {
-            RunAction a;
-            if (!ParseDoAction(v, &a, why))
-                return false;
-            o->actions.push_back(a);
-            return true;
-        },
-        "a user action on the open dialog, in order with --execute (below)")
+    AddActionOption(app, "--do", ParseDoAction, o, "a user action on the open dialog, in order with --execute (below)")
         ->type_name("ACTION");
 }
 

@@ -267,7 +267,6 @@ public:
     // What happens to a refused registration's command object from now on (starts as
     // HostOptions::refusedObjects).
     void SetRefusedObjects(RefusedObjects policy) { refusedObjects_ = policy; }
-    RefusedObjects RefusedObjectsPolicy() const { return refusedObjects_; }
     const std::vector<KeptCommandObject>& KeptCommandObjects() const { return keptCommands_; }
     // Calls the command's entries as the host's user interface does. Each answers false (or 0 /
     // "") with a log line when no such command is registered or the entry is null.
