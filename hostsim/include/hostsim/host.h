@@ -31,7 +31,7 @@
 namespace hostsim {
 
 class DynamicLibrary;
-// The service areas behind the ABI tables (hostsim/src/service_*.cpp).
+// The service areas behind the ABI tables (hostsim/src/services/service_*.cpp).
 struct MaxonServices;
 struct GeneralService;
 struct ContainerService;

@@ -2,7 +2,7 @@
 // registration, world plug-in preferences.
 #include <cstring>
 
-#include "host_internal.h"
+#include "../core/host_internal.h"
 
 namespace hostsim {
 

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "host_internal.h"
+#include "../core/host_internal.h"
 
 namespace hostsim {
 

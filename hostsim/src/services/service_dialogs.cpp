@@ -2,7 +2,7 @@
 // menus.
 #include "hostsim/resource_files.h"
 
-#include "host_internal.h"
+#include "../core/host_internal.h"
 
 namespace hostsim {
 

@@ -1,6 +1,6 @@
 // The stand-in host's list objects (render settings, render effects), scenes and documents.
 
-#include "host_internal.h"
+#include "../core/host_internal.h"
 
 namespace hostsim {
 

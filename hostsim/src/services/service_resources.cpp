@@ -2,7 +2,7 @@
 #include <filesystem>
 #include "hostsim/resource_files.h"
 
-#include "host_internal.h"
+#include "../core/host_internal.h"
 
 namespace hostsim {
 

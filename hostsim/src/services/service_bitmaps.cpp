@@ -1,6 +1,6 @@
 // The stand-in host's bitmaps.
 
-#include "host_internal.h"
+#include "../core/host_internal.h"
 
 namespace hostsim {
 

@@ -1,6 +1,6 @@
 // The stand-in host's file names.
 #include <filesystem>
-#include "host_internal.h"
+#include "../core/host_internal.h"
 
 namespace hostsim {
 

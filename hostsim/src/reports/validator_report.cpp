@@ -6,7 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "validator_internal.h"
+#include "../validator/validator_internal.h"
 
 namespace hostsim {
 namespace validate {

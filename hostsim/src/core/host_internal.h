@@ -1,4 +1,4 @@
-// host_internal.h - the stand-in host's registries of module-owned objects, shared by host.cpp
+// host_internal.h - the stand-in host's registries of module-owned objects, shared by the host object (core/host*.cpp)
 // (lifecycle, binding, accounting), registry.cpp and the service_*.cpp files (the operations behind
 // the ABI tables, one file per service area).
 #ifndef CORVEL_HOSTSIM_HOST_INTERNAL_H
