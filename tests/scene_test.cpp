@@ -4,6 +4,11 @@
 #include <cstring>
 #include <fstream>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include <nlohmann/json.hpp>
 
 #include "child_process.h"
@@ -39,7 +44,8 @@ std::string Refusal(const std::string& text) {
 }
 
 TEST(SceneFile, MalformedScenesAreRefusedWithTheFileThePathAndTheReason) {
-    EXPECT_TRUE(Contains(Refusal("{\"documents\": ["), "scene.json: not valid JSON")) << Refusal("{");
+    EXPECT_TRUE(Contains(Refusal("{\"documents\": ["), "scene.json: /documents: not valid JSON: parse error at line 1"))
+        << Refusal("{\"documents\": [");
     EXPECT_EQ(Refusal(Patched("/documents/0/render_settings/parameters/0/value", "wide")),
               "scene.json: /documents/0/render_settings/parameters/0/value: expected a number for a float "
               "parameter, found a string");
@@ -59,6 +65,71 @@ TEST(SceneFile, MalformedScenesAreRefusedWithTheFileThePathAndTheReason) {
               "scene.json: /documents/0/render_settings/parameters/0/type: expected \"int32\", \"bool\" or "
               "\"float\", found \"double\"");
     EXPECT_TRUE(Contains(Refusal("[]"), "scene.json: /: expected an object")) << Refusal("[]");
+}
+
+// Damaged scenes that once ended the host (an uncaught exception, a stack overflow) or were read
+// as if a missing member were 0: each is refused with its JSON path.
+TEST(SceneFile, DamagedValuesAreRefusedWhereTheyAreNotTakenAsZeroOrFollowed) {
+    const std::string value = "/documents/0/render_settings/parameters/0/value";
+    const std::string param = R"({"documents": [{"active": true, "render_settings": {"parameters": [%]}}]})";
+    auto withParameter = [&](const std::string& p) { return param.substr(0, param.find('%')) + p + param.substr(param.find('%') + 1); };
+
+    EXPECT_EQ(Refusal(withParameter(R"({"id": 5008, "type": "float", "value": 1e400})")),
+              "scene.json: " + value + ": the number 1e400 is outside the range of a double");
+    EXPECT_TRUE(Contains(Refusal(withParameter(R"({"id": 5008, "type": "float", "value": -)" + std::string(400, '7') + "}")),
+                         "scene.json: " + value + ": the number -777"));
+    EXPECT_TRUE(Contains(Refusal(withParameter(R"({"id": )" + std::string(400, '1') + R"(, "type": "int32", "value": 1})")),
+                         "scene.json: /documents/0/render_settings/parameters/0/id: the number 111"));
+
+    const std::string deep = Refusal(withParameter(R"({"id": 5008, "type": "float", "value": )" + std::string(100000, '[') +
+                                                   std::string(100000, ']') + "}"));
+    EXPECT_TRUE(Contains(deep, "scene.json: " + value + "/0/0/0")) << deep.substr(0, 200);
+    EXPECT_TRUE(Contains(deep, ": nested deeper than 64 levels")) << deep.substr(0, 200);
+    EXPECT_LT(deep.size(), 1000u);
+    const std::string deepType = Refusal(withParameter(R"({"id": 5008, "value": 1, "type": )" + std::string(40, '[') +
+                                                       std::string(40, ']') + "}"));
+    EXPECT_EQ(deepType, "scene.json: /documents/0/render_settings/parameters/0/type: expected \"int32\", \"bool\" or "
+                        "\"float\", found an array");
+    const std::string longKey = Refusal(withParameter(R"({"id": 1, "type": "int32", "value": 1, ")" + std::string(100000, 'k') + R"(": 0})"));
+    EXPECT_LT(longKey.size(), 400u) << "a key is cut in the message";
+    EXPECT_TRUE(Contains(longKey, "/parameters/0/kkkk")) << longKey;
+
+    EXPECT_EQ(Refusal(withParameter(R"({"type": "int32", "value": 1})")),
+              "scene.json: /documents/0/render_settings/parameters/0/id: missing");
+    EXPECT_EQ(Refusal(Patched("/documents/0/render_settings/effects/0", json{{"bits", 4}})),
+              "scene.json: /documents/0/render_settings/effects/0/type: missing");
+    EXPECT_EQ(Refusal(std::string(hostsim::kMaxSceneBytes + 1, ' ')),
+              "scene.json: /: the file is larger than 64 MiB, the most a scene may be");
+}
+
+// What `--scene` names must be a regular file: anything else is refused before it is opened, so a
+// FIFO never blocks and a device never fills the memory.
+TEST(SceneFile, OnlyARegularFileWithinTheLimitIsRead) {
+    PluginFolder folder;
+    auto refusal = [](const std::string& path) {
+        hostsim::Scene scene;
+        std::string why;
+        EXPECT_FALSE(hostsim::LoadSceneFile(path, &scene, &why)) << path;
+        return why;
+    };
+    EXPECT_EQ(refusal(""), "no scene file named (the path is empty)");
+    EXPECT_TRUE(Contains(refusal(folder.Folder()), "it is a directory, not a regular file")) << refusal(folder.Folder());
+#ifndef _WIN32
+    EXPECT_TRUE(Contains(refusal("/dev/zero"), "/dev/zero: cannot be used: it is a device")) << refusal("/dev/zero");
+    const std::string fifo = folder.Path("scene.fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_TRUE(Contains(refusal(fifo), "it is a FIFO, not a regular file")) << refusal(fifo);
+    const std::string dangling = folder.Path("dangling.json");
+    ASSERT_EQ(::symlink(folder.Path("gone.json").c_str(), dangling.c_str()), 0);
+    EXPECT_TRUE(Contains(refusal(dangling), "dangling.json: cannot be opened (no such file)")) << refusal(dangling);
+    const std::string big = folder.Path("big.json");
+    {
+        std::ofstream out(big);
+        out << R"({"documents": [{"active": true}]})";
+    }
+    ASSERT_EQ(::truncate(big.c_str(), static_cast<off_t>(hostsim::kMaxSceneBytes) + 1), 0);
+    EXPECT_TRUE(Contains(refusal(big), "big.json: /: the file is larger than 64 MiB")) << refusal(big);
+#endif
 }
 
 TEST(SceneFile, ParametersRoundTripExactlyThroughTheFile) {
@@ -137,6 +208,17 @@ TEST(HostCliScene, AMalformedSceneIsAUsageErrorBeforeTheModuleLoads) {
     const ProcessResult missing = RunProcess(HostCli(), {"run", folder.Module(), "--scene", folder.Path("none.json")});
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_TRUE(Contains(missing.err, "none.json: cannot be opened")) << missing.err;
+
+    std::vector<std::string> unusable = {""};
+#ifndef _WIN32
+    unusable.push_back("/dev/zero");
+#endif
+    for (const std::string& path : unusable) {
+        const ProcessResult r2 = RunProcess(HostCli(), {"run", folder.Module(), "--scene", path});
+        EXPECT_EQ(r2.exitCode, 1) << "--scene '" << path << "'";
+        EXPECT_TRUE(Contains(r2.err, "corvel-host: --scene ")) << r2.err;
+        EXPECT_FALSE(Contains(r2.out, "successfully loaded")) << "refused before the module loads";
+    }
 }
 
 } // namespace

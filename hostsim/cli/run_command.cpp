@@ -257,14 +257,15 @@ int RunCommandMain(int argc, char** argv) {
         return parsed;
     // A scene that cannot be read is a usage error, found before the module is loaded.
     hostsim::Scene scene;
-    if (!options.sceneFile.empty()) {
+    const bool sceneGiven = app.get_option("--scene")->count() > 0; // also `--scene ''`
+    if (sceneGiven) {
         std::string why;
         if (!hostsim::LoadSceneFile(options.sceneFile, &scene, &why)) {
             std::cerr << "corvel-host: --scene " << why << "\n";
             return kExitUsage;
         }
     }
-    return RunModule(options, options.sceneFile.empty() ? nullptr : &scene);
+    return RunModule(options, sceneGiven ? &scene : nullptr);
 }
 
 } // namespace corvel_cli

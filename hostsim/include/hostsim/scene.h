@@ -65,9 +65,15 @@ struct Scene {
     const SceneDocument* Active() const;
 };
 
+// Limits of a scene file: its size, and how deep values may nest (a valid scene needs 6 levels).
+inline constexpr size_t kMaxSceneBytes = size_t{64} << 20;
+inline constexpr size_t kMaxSceneDepth = 64;
+
 // Reads a scene. On failure answers false with "SOURCE: JSON-PATH: what is wrong" in *error and
 // leaves *out untouched, so nothing is ever half-loaded.
 bool ParseScene(const std::string& text, const std::string& sourceName, Scene* out, std::string* error);
+// Reads a scene file: a regular file (links followed) of at most kMaxSceneBytes; anything else
+// (an empty path, a directory, a FIFO, a device) is refused without reading from it.
 bool LoadSceneFile(const std::string& path, Scene* out, std::string* error);
 
 // The JSON forms: a whole scene (ParseScene reads it back unchanged), one render settings object

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <set>
@@ -40,6 +41,20 @@ std::string TypeName(const json& v) {
     return "null";
 }
 
+// One step of a JSON path as messages show it: a key longer than a message can carry is cut.
+std::string PathStep(const std::string& key) {
+    constexpr size_t kShown = 64;
+    return "/" + (key.size() <= kShown ? key : key.substr(0, kShown) + "...");
+}
+
+// What a message says about a value it does not accept: short strings quoted, anything else by
+// its type (a value is never printed whole: it may be megabytes long or deeply nested).
+std::string Shown(const json& v) {
+    if (v.is_string() && v.get_ref<const std::string&>().size() <= 64)
+        return v.dump();
+    return TypeName(v);
+}
+
 bool Refuse(std::vector<SceneError>* errors, const std::string& path, const std::string& what) {
     errors->push_back({path.empty() ? "/" : path, what});
     return false;
@@ -57,7 +72,7 @@ public:
 
     bool Ok() const { return errors_->empty(); }
     const std::string& Path() const { return path_; }
-    std::string PathOf(const std::string& key) const { return path_ + "/" + key; }
+    std::string PathOf(const std::string& key) const { return path_ + PathStep(key); }
 
     // The member `key`, or null when it is absent (or this is not an object).
     const json* Member(const std::string& key) {
@@ -76,7 +91,9 @@ public:
 
     bool Int32(const std::string& key, int32_t* out, bool required) {
         const json* v = required ? Required(key) : Member(key);
-        return !v || ReadInt32(*v, PathOf(key), out);
+        if (!v)
+            return !required;
+        return ReadInt32(*v, PathOf(key), out);
     }
     bool String(const std::string& key, std::string* out) {
         const json* v = Member(key);
@@ -168,7 +185,7 @@ bool ReadParameters(const json& list, const std::string& path, Container* out, s
             return false;
         type = typeValue->is_string() ? typeValue->get<std::string>() : "";
         if (type != "int32" && type != "bool" && type != "float")
-            return r.Fail(r.PathOf("type"), "expected \"int32\", \"bool\" or \"float\", found " + typeValue->dump());
+            return r.Fail(r.PathOf("type"), "expected \"int32\", \"bool\" or \"float\", found " + Shown(*typeValue));
         Container::Value value;
         if (!ReadParameterValue(r, type, &value) || !r.NoUnknownKeys("id, type, value"))
             return false;
@@ -280,12 +297,116 @@ const SceneDocument* Scene::Active() const {
     return nullptr;
 }
 
+namespace {
+
+// Builds the document tree of a scene as nlohmann-json's own reader does, but refuses what would
+// hurt the host before it is built: values nested deeper than kMaxSceneDepth (the tree, its
+// messages and its destruction all recurse), and numbers outside a double's range. It keeps the
+// JSON path of the value being read, so that every refusal names where it happened.
+class BoundedSceneReader {
+public:
+    explicit BoundedSceneReader(json* root) : dom_(*root, false) {}
+
+    bool null() { return Value() && dom_.null(); }
+    bool boolean(bool v) { return Value() && dom_.boolean(v); }
+    bool number_integer(json::number_integer_t v) { return Value() && dom_.number_integer(v); }
+    bool number_unsigned(json::number_unsigned_t v) { return Value() && dom_.number_unsigned(v); }
+    bool number_float(json::number_float_t v, const json::string_t& text) {
+        if (!Value())
+            return false;
+        if (!std::isfinite(v))
+            return Fail("the number " + Cut(text) + " is outside the range of a double");
+        return dom_.number_float(v, text);
+    }
+    bool string(json::string_t& v) { return Value() && dom_.string(v); }
+    bool binary(json::binary_t& v) { return Value() && dom_.binary(v); }
+    bool start_object(std::size_t n) { return Open(false) && dom_.start_object(n); }
+    bool key(json::string_t& k) {
+        frames_.back().key = k;
+        frames_.back().started = true;
+        return dom_.key(k);
+    }
+    bool end_object() {
+        frames_.pop_back();
+        return dom_.end_object();
+    }
+    bool start_array(std::size_t n) { return Open(true) && dom_.start_array(n); }
+    bool end_array() {
+        frames_.pop_back();
+        return dom_.end_array();
+    }
+    bool parse_error(std::size_t, const std::string& token, const nlohmann::detail::exception& e) {
+        if (e.id == 406) // out_of_range: a number that overflows a double
+            return Fail("the number " + Cut(token) + " is outside the range of a double");
+        std::string what = e.what();
+        // "[json.exception.parse_error.101] parse error at line 1, column 3: ..." without its tag.
+        const size_t tagEnd = what.find("] ");
+        if (what.compare(0, 1, "[") == 0 && tagEnd != std::string::npos)
+            what.erase(0, tagEnd + 2);
+        return Fail("not valid JSON: " + Cut(what, 300));
+    }
+
+    bool Failed() const { return !reason_.empty(); }
+    const std::string& Where() const { return where_; }
+    const std::string& Reason() const { return reason_; }
+
+private:
+    struct Frame {
+        bool array = false;
+        size_t next = 0;  // index the next element of an array gets
+        std::string key;  // key of the latest member of an object, or index of the latest element
+        bool started = false;
+    };
+
+    static std::string Cut(const std::string& text, size_t shown = 40) {
+        return text.size() <= shown ? text : text.substr(0, shown) + "...";
+    }
+
+    // Every value of an array takes the next index of its path.
+    bool Value() {
+        if (!frames_.empty() && frames_.back().array) {
+            frames_.back().key = std::to_string(frames_.back().next++);
+            frames_.back().started = true;
+        }
+        return true;
+    }
+    bool Open(bool array) {
+        Value();
+        if (frames_.size() >= kMaxSceneDepth)
+            return Fail("nested deeper than " + std::to_string(kMaxSceneDepth) + " levels");
+        frames_.push_back(Frame{array, 0, {}, false});
+        return true;
+    }
+    bool Fail(const std::string& reason) {
+        where_.clear();
+        for (const Frame& f : frames_)
+            if (f.started)
+                where_ += PathStep(f.key);
+        if (where_.empty())
+            where_ = "/";
+        reason_ = reason;
+        return false;
+    }
+
+    nlohmann::detail::json_sax_dom_parser<json> dom_;
+    std::vector<Frame> frames_;
+    std::string where_;
+    std::string reason_;
+};
+
+} // namespace
+
 bool ParseScene(const std::string& text, const std::string& sourceName, Scene* out, std::string* error) {
+    if (text.size() > kMaxSceneBytes) {
+        *error = sourceName + ": /: the file is larger than " + std::to_string(kMaxSceneBytes >> 20) +
+                 " MiB, the most a scene may be";
+        return false;
+    }
     json root;
-    try {
-        root = json::parse(text);
-    } catch (const json::parse_error& e) {
-        *error = sourceName + ": not valid JSON: " + e.what();
+    BoundedSceneReader reader(&root);
+    const bool parsed = json::sax_parse(text, &reader, json::input_format_t::json, true);
+    if (!parsed || reader.Failed()) {
+        *error = sourceName + ": " + (reader.Failed() ? reader.Where() + ": " + reader.Reason() : "/: not valid JSON");
         return false;
     }
     std::vector<SceneError> errors;
@@ -297,18 +418,48 @@ bool ParseScene(const std::string& text, const std::string& sourceName, Scene* o
 }
 
 bool LoadSceneFile(const std::string& path, Scene* out, std::string* error) {
-    std::ifstream in(path, std::ios::binary);
+    namespace fs = std::filesystem;
+    if (path.empty()) {
+        *error = "no scene file named (the path is empty)";
+        return false;
+    }
+    // Only a regular file is opened: a FIFO would block the host, a device such as /dev/zero would
+    // never end. The type is asked before opening, following links.
+    std::error_code ec;
+    const fs::path file = fs::u8path(path);
+    const fs::file_status status = fs::status(file, ec);
+    if (ec || !fs::exists(status)) {
+        *error = path + ": cannot be opened (" + (ec ? ec.message() : "no such file") + ")";
+        return false;
+    }
+    if (!fs::is_regular_file(status)) {
+        const char* kind = fs::is_directory(status) ? "a directory"
+                           : fs::is_fifo(status)    ? "a FIFO"
+                           : fs::is_character_file(status) || fs::is_block_file(status) ? "a device"
+                           : fs::is_socket(status)  ? "a socket"
+                                                    : "not a regular file";
+        *error = path + ": cannot be used: it is " + std::string(kind) + ", not a regular file";
+        return false;
+    }
+    std::ifstream in(file, std::ios::binary);
     if (!in) {
         *error = path + ": cannot be opened";
         return false;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
+    // Read at most one byte past the limit: a file that grows while it is read stays bounded.
+    std::string text;
+    std::vector<char> chunk(1 << 16);
+    while (text.size() <= kMaxSceneBytes) {
+        in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+        text.append(chunk.data(), static_cast<size_t>(in.gcount()));
+        if (!in)
+            break;
+    }
     if (in.bad()) {
         *error = path + ": cannot be read";
         return false;
     }
-    return ParseScene(text.str(), path, out, error);
+    return ParseScene(text, path, out, error);
 }
 
 json ParametersToJson(const Container& parameters) {
