@@ -42,6 +42,66 @@ TEST(HostContainer, TypedGetsConvertBetweenNumericTypesAndAnswerThePresetForAbse
     EXPECT_EQ(bc.Keys(), (std::vector<int32_t>{1, 2, 3, 4, 5}));
 }
 
+// Large containers keep an index of their keys: every way their entries change (new keys, a type
+// replaced in place, a removal in the middle, entries appended by a reader, copies, moves) must
+// answer as a search in insertion order would.
+TEST(HostContainer, LargeContainersAnswerAsASearchInOrderWouldAfterEveryKindOfChange) {
+    constexpr int32_t kKeys = 1000;
+    Container bc(7);
+    for (int32_t k = kKeys; k > 0; --k)
+        bc.SetInt32(k * 3, k);
+    bc.SetFloat(600, 0.5); // key 600 (k = 200) changes type, keeps its place
+    bc.SetBool(1, true);   // a new key goes last
+    ASSERT_EQ(bc.entries.size(), static_cast<size_t>(kKeys) + 1);
+    EXPECT_EQ(bc.entries[kKeys - 200].first, 600);
+    EXPECT_EQ(bc.TypeOf(600), Container::Type::Float);
+    EXPECT_EQ(bc.entries.back().first, 1);
+
+    EXPECT_TRUE(bc.Remove(1500));
+    EXPECT_FALSE(bc.Remove(1500));
+    EXPECT_FALSE(bc.Has(1500));
+    EXPECT_EQ(bc.GetInt32(1503, -1), 501) << "a key after the removed one";
+    EXPECT_EQ(bc.GetInt32(1497, -1), 499) << "a key before it";
+    bc.SetInt32(1500, 9);
+    EXPECT_EQ(bc.entries.back().first, 1500) << "a removed key comes back at the end";
+
+    // A reader that appends (the preferences file) is found on the next lookup; of two entries with
+    // one key the first answers.
+    bc.entries.emplace_back(5, Container::Value{Container::Type::Int32, 55, false, 0.0});
+    bc.entries.emplace_back(3, Container::Value{Container::Type::Int32, 77, false, 0.0});
+    EXPECT_EQ(bc.GetInt32(5), 55);
+    EXPECT_EQ(bc.GetInt32(3), 1);
+
+    Container copy = bc;
+    copy.SetInt32(3, -3);
+    EXPECT_EQ(bc.GetInt32(3), 1) << "the copy has entries of its own";
+    EXPECT_TRUE(copy.Remove(6));
+    EXPECT_EQ(bc.GetInt32(6, -1), 2);
+    Container moved = std::move(copy);
+    EXPECT_EQ(moved.GetInt32(3), -3);
+    EXPECT_EQ(moved.GetInt32(6, -1), -1);
+    EXPECT_EQ(moved.id, 7);
+    copy = bc; // a moved-from container is usable again
+    EXPECT_TRUE(copy.SameContent(bc));
+    copy.MergeFrom(moved);
+    EXPECT_EQ(copy.Keys(), bc.Keys()) << "merging known keys keeps the order";
+    EXPECT_EQ(copy.GetInt32(3), -3);
+    copy.MergeFrom(copy);
+    EXPECT_EQ(copy.Keys(), bc.Keys());
+
+    // Small containers (searched in place) after shrinking from a large one.
+    Container small = bc;
+    for (int32_t key : small.Keys())
+        if (key > 9)
+            small.Remove(key);
+    EXPECT_EQ(small.Keys(), (std::vector<int32_t>{9, 6, 3, 1, 5, 3}));
+    for (int32_t k = 100; k < 140; ++k)
+        small.SetInt32(k, k);
+    EXPECT_EQ(small.GetInt32(139), 139);
+    EXPECT_EQ(small.GetInt32(6), 2);
+    EXPECT_EQ(small.entries.size(), 46u);
+}
+
 TEST(HostContainer, TableOperationsCopyAndCountAModuleContainer) {
     hostsim::Host host;
     const C4D_ContainerTable& t = *host.Api().container;

@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -37,6 +38,12 @@ struct C4D_HostStringImpl {
 //   GetFloat of an Int32 -> the exact value      GetFloat of a Bool  -> 0.0 or 1.0
 // An absent key answers the preset. A Set of a key that holds another type replaces type and value
 // in place (the key keeps its position in the insertion order).
+//
+// Lookups are constant time on average, so reading a scene or merging a large container stays
+// linear: a small container is searched in place, a larger one keeps an index of key positions,
+// brought up to date on the next lookup. `entries` may be read directly; it is changed only through
+// the members below, or by appending (the index takes up appended entries; as with a search in
+// order, the first of two entries with one key is the one found).
 // ------------------------------------------------------------------------------------------------
 struct C4D_ContainerImpl {
     enum class Type : uint8_t { Int32, Bool, Float };
@@ -54,6 +61,11 @@ struct C4D_ContainerImpl {
 
     C4D_ContainerImpl() = default;
     explicit C4D_ContainerImpl(int32_t containerId) : id(containerId) {}
+    // A copy takes id and entries; its index is built when it is first needed.
+    C4D_ContainerImpl(const C4D_ContainerImpl& o) : id(o.id), entries(o.entries) {}
+    C4D_ContainerImpl(C4D_ContainerImpl&& o) noexcept;
+    C4D_ContainerImpl& operator=(const C4D_ContainerImpl& o);
+    C4D_ContainerImpl& operator=(C4D_ContainerImpl&& o) noexcept;
 
     const Value* Find(int32_t key) const;
     bool Has(int32_t key) const { return Find(key) != nullptr; }
@@ -72,6 +84,17 @@ struct C4D_ContainerImpl {
     // Same id and the same keys with equal typed values (order ignored).
     bool SameContent(const C4D_ContainerImpl& other) const;
     std::string Describe() const; // "id 0 {7000:i6000, 7005:b0, 5008:f1280}" for messages
+
+private:
+    // Position of `key` in `entries`, or entries.size() when it is absent.
+    size_t Position(int32_t key) const;
+    void DropIndex() const;
+
+    // Key -> position for entries [0, indexed_); only used above kIndexFrom entries. The host calls
+    // containers from its main thread only, so the lazily built index needs no lock.
+    static constexpr size_t kIndexFrom = 16;
+    mutable std::unordered_map<int32_t, size_t> index_;
+    mutable size_t indexed_ = 0;
 };
 
 // ------------------------------------------------------------------------------------------------

@@ -33,11 +33,66 @@ bool C4D_ContainerImpl::Value::operator==(const Value& o) const {
     return false;
 }
 
+C4D_ContainerImpl::C4D_ContainerImpl(C4D_ContainerImpl&& o) noexcept
+    : id(o.id), entries(std::move(o.entries)), index_(std::move(o.index_)), indexed_(o.indexed_) {
+    o.entries.clear();
+    o.DropIndex();
+}
+
+C4D_ContainerImpl& C4D_ContainerImpl::operator=(const C4D_ContainerImpl& o) {
+    if (this != &o) {
+        id = o.id;
+        entries = o.entries;
+        DropIndex();
+    }
+    return *this;
+}
+
+C4D_ContainerImpl& C4D_ContainerImpl::operator=(C4D_ContainerImpl&& o) noexcept {
+    if (this != &o) {
+        id = o.id;
+        entries = std::move(o.entries);
+        index_ = std::move(o.index_);
+        indexed_ = o.indexed_;
+        o.entries.clear();
+        o.DropIndex();
+    }
+    return *this;
+}
+
+void C4D_ContainerImpl::DropIndex() const {
+    index_.clear();
+    indexed_ = 0;
+}
+
+size_t C4D_ContainerImpl::Position(int32_t key) const {
+    const size_t n = entries.size();
+    if (n < kIndexFrom) {
+        for (size_t i = 0; i < n; ++i)
+            if (entries[i].first == key)
+                return i;
+        return n;
+    }
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (indexed_ > n)
+            DropIndex(); // entries were taken away behind the index
+        if (index_.empty())
+            index_.reserve(n);
+        for (; indexed_ < n; ++indexed_)
+            index_.emplace(entries[indexed_].first, indexed_); // an earlier entry of a key stays
+        const auto found = index_.find(key);
+        if (found == index_.end())
+            return n;
+        if (found->second < n && entries[found->second].first == key)
+            return found->second;
+        DropIndex(); // entries were rewritten behind the index: build it afresh once
+    }
+    return n;
+}
+
 const C4D_ContainerImpl::Value* C4D_ContainerImpl::Find(int32_t key) const {
-    for (const auto& e : entries)
-        if (e.first == key)
-            return &e.second;
-    return nullptr;
+    const size_t at = Position(key);
+    return at < entries.size() ? &entries[at].second : nullptr;
 }
 
 std::optional<C4D_ContainerImpl::Type> C4D_ContainerImpl::TypeOf(int32_t key) const {
@@ -47,13 +102,11 @@ std::optional<C4D_ContainerImpl::Type> C4D_ContainerImpl::TypeOf(int32_t key) co
 }
 
 void C4D_ContainerImpl::Set(int32_t key, const Value& v) {
-    for (auto& e : entries) {
-        if (e.first == key) {
-            e.second = v;
-            return;
-        }
-    }
-    entries.emplace_back(key, v);
+    const size_t at = Position(key);
+    if (at < entries.size())
+        entries[at].second = v;
+    else
+        entries.emplace_back(key, v); // indexed on the next lookup
 }
 
 void C4D_ContainerImpl::SetInt32(int32_t key, int32_t v) {
@@ -114,10 +167,11 @@ double C4D_ContainerImpl::GetFloat(int32_t key, double preset) const {
 }
 
 bool C4D_ContainerImpl::Remove(int32_t key) {
-    auto it = std::find_if(entries.begin(), entries.end(), [key](const auto& e) { return e.first == key; });
-    if (it == entries.end())
+    const size_t at = Position(key);
+    if (at >= entries.size())
         return false;
-    entries.erase(it);
+    entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(at));
+    DropIndex(); // the positions after it moved
     return true;
 }
 
@@ -130,21 +184,10 @@ std::vector<int32_t> C4D_ContainerImpl::Keys() const {
 }
 
 void C4D_ContainerImpl::MergeFrom(const C4D_ContainerImpl& other) {
-    // One index of this container's keys, so that merging large parameter sets stays linear
-    // instead of searching the entries once per key.
-    std::unordered_map<int32_t, size_t> position;
-    position.reserve(entries.size());
-    for (size_t i = 0; i < entries.size(); ++i)
-        position.emplace(entries[i].first, i);
-    for (const auto& e : other.entries) {
-        auto found = position.find(e.first);
-        if (found != position.end()) {
-            entries[found->second].second = e.second;
-        } else {
-            position.emplace(e.first, entries.size());
-            entries.emplace_back(e.first, e.second);
-        }
-    }
+    if (&other == this)
+        return;
+    for (const auto& e : other.entries)
+        Set(e.first, e.second);
 }
 
 bool C4D_ContainerImpl::SameContent(const C4D_ContainerImpl& other) const {
