@@ -39,7 +39,15 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"allocated_bit", CORVEL_FAKE_MODULE_ALLOCATED_BIT, "marks it as allocated"},
         Refusal{"interface", CORVEL_FAKE_MODULE_UNKNOWN_INTERFACE, "unknown host interface \"net.maxon.interface.unknown\""},
         Refusal{"shape", CORVEL_FAKE_MODULE_BAD_SHAPE, "another shape than the host's (2 methods"},
-        Refusal{"export", CORVEL_FAKE_MODULE_NO_YIELD, "does not export g_CpuYieldDelegate"}),
+        Refusal{"export", CORVEL_FAKE_MODULE_NO_YIELD, "does not export g_CpuYieldDelegate"},
+        // Pointers of a damaged record are checked against the module's mapped image before the
+        // host follows them or writes through them.
+        Refusal{"wild_entity", CORVEL_FAKE_MODULE_WILD_ENTITY, "the entity list of g_maxon points outside the module (0x10)"},
+        Refusal{"wild_text", CORVEL_FAKE_MODULE_WILD_TEXT,
+                "a translation unit of \"com.example.fake.corvel\" has an identifier text at 0x1000 that is not a text "
+                "inside the module"},
+        Refusal{"readonly_slots", CORVEL_FAKE_MODULE_READONLY_SLOTS,
+                "the slots of the module's reference to \"net.maxon.interface.string\" are not writable data"}),
     [](const ::testing::TestParamInfo<Refusal>& p) { return std::string(p.param.name); });
 
 TEST(HostBinding, AcceptsACorrectMinimalModuleAndFillsItsInterfaceSlots) {

@@ -53,6 +53,11 @@ MaxonInterfaceReference g_stringRef;
 
 void EmptyYield(int64_t, const void*) {}
 
+#ifdef FAKE_READONLY_SLOTS
+// Slots in read-only data: the host must not write the string interface's table here.
+const uintptr_t kReadOnlySlots[5] = {1, 2, 3, 4, 5};
+#endif
+
 } // namespace
 
 extern "C" {
@@ -100,6 +105,15 @@ struct Registration {
         id.hash |= MAXON_ID_ALLOCATED_BIT;
 #endif
         g_module.head = MaxonEntity{MAXON_ENTITY_MODULE, 0, id, nullptr, &g_maxon};
+#ifdef FAKE_WILD_ENTITY
+        g_module.head.next = reinterpret_cast<MaxonEntity*>(uintptr_t{0x10}); // nothing is mapped there
+#endif
+#ifdef FAKE_WILD_TEXT
+        g_unit.head.id = MaxonId{reinterpret_cast<const char*>(uintptr_t{0x1000}), 0};
+#endif
+#ifdef FAKE_READONLY_SLOTS
+        g_stringRef.slots = reinterpret_cast<void**>(const_cast<uintptr_t*>(kReadOnlySlots));
+#endif
         g_module.units = &g_unit.head;
         g_module.references = &g_systemRef.head;
         g_module.dependencies = g_dependencies;

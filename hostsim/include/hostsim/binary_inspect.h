@@ -121,6 +121,13 @@ const char* ToString(BinaryKind kind);
 // exports, and for Mach-O the minimum OS and the code signature).
 std::string DescribeBinary(const BinaryImage& image);
 
+// Whether this platform's system loader may be given the module file `bytes`: an intact image
+// (Parse) of the platform's format (ELF on Linux, PE on Windows) and architecture, a shared library,
+// and for ELF every table dlopen follows while loading and looking up symbols (program headers,
+// dynamic section, string, symbol, hash and version tables, relocations, function arrays) inside
+// the file and the segments it maps. False with the reason in `why`.
+bool CheckModuleForSystemLoader(std::vector<uint8_t> bytes, std::string* why);
+
 // SHA-256 of a byte range, as 32 raw bytes (used to check Mach-O code signatures).
 std::vector<uint8_t> Sha256(const uint8_t* data, size_t size);
 

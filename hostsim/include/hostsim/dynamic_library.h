@@ -7,10 +7,19 @@
 #ifndef CORVEL_HOSTSIM_DYNAMIC_LIBRARY_H
 #define CORVEL_HOSTSIM_DYNAMIC_LIBRARY_H
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace hostsim {
+
+// One address range a loaded module occupies, with what its mapping allows after loading.
+struct ModuleRegion {
+    uintptr_t begin = 0;
+    uintptr_t end = 0; // one past the last byte
+    bool writable = false;
+};
 
 class DynamicLibrary {
 public:
@@ -22,6 +31,9 @@ public:
 
     // Address of an exported symbol (its C name, without Mach-O's leading underscore), or null.
     void* Symbol(const char* name) const;
+    // The address ranges of the loaded module (its segments or sections as mapped), in no
+    // particular order. The host follows a pointer out of the module's data only into these.
+    std::vector<ModuleRegion> Regions() const;
     // Unloads it. Answers false when the module stayed mapped (another handle, or a loader that
     // refuses to unload it); `why` tells which.
     bool Close(std::string* why);
@@ -31,6 +43,7 @@ public:
     public:
         virtual ~Image() = default;
         virtual void* Symbol(const char* name) const = 0;
+        virtual std::vector<ModuleRegion> Regions() const = 0;
         virtual bool Unload(std::string* why) = 0;
     };
 

@@ -2,6 +2,7 @@
 // before the host fills in its side, so a broken module is refused instead of followed.
 #include "hostsim/host.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -14,7 +15,6 @@ namespace hostsim {
 namespace {
 
 namespace fs = std::filesystem;
-
 
 // The frameworks a module of this host depends on, in the order it must list them.
 const char* const kFrameworks[] = {
@@ -34,23 +34,79 @@ std::string Hex(uint64_t v) {
     return buffer;
 }
 
-// A bounded strlen over module memory.
-bool TextOf(const char* text, std::string* out) {
-    if (!text)
+// The module's memory as mapped: the host reads a pointer out of the registration record only
+// when what it points to lies wholly inside the module (a damaged record could point anywhere), and
+// writes only where the module's mapping is writable.
+class ModuleMemory {
+public:
+    explicit ModuleMemory(std::vector<ModuleRegion> regions) {
+        // Adjacent ranges (segments, a read-only-after-relocation part) join into one.
+        std::sort(regions.begin(), regions.end(),
+                  [](const ModuleRegion& a, const ModuleRegion& b) { return a.begin < b.begin; });
+        for (const ModuleRegion& r : regions) {
+            if (r.begin >= r.end)
+                continue;
+            Join(&readable_, r.begin, r.end);
+            if (r.writable)
+                Join(&writable_, r.begin, r.end);
+        }
+    }
+
+    bool Known() const { return !readable_.empty(); }
+    bool Readable(const void* p, size_t size) const { return Inside(readable_, p, size); }
+    bool Writable(const void* p, size_t size) const { return Inside(writable_, p, size); }
+    // A whole struct of the module, aligned as its type needs.
+    template <typename T>
+    bool Holds(const T* p) const {
+        return reinterpret_cast<uintptr_t>(p) % alignof(T) == 0 && Readable(p, sizeof(T));
+    }
+
+    // A zero-terminated text inside the module, of at most kMaxTextLength bytes.
+    bool Text(const char* text, std::string* out) const {
+        const auto at = reinterpret_cast<uintptr_t>(text);
+        for (const auto& r : readable_) {
+            if (at < r.first || at >= r.second)
+                continue;
+            const size_t room = std::min<uintptr_t>(r.second - at, kMaxTextLength);
+            const void* end = std::memchr(text, '\0', room);
+            if (!end)
+                return false;
+            out->assign(text, static_cast<const char*>(end));
+            return true;
+        }
         return false;
-    size_t n = 0;
-    while (n < kMaxTextLength && text[n] != '\0')
-        ++n;
-    if (n == kMaxTextLength)
+    }
+
+private:
+    using Ranges = std::vector<std::pair<uintptr_t, uintptr_t>>;
+    static void Join(Ranges* ranges, uintptr_t begin, uintptr_t end) {
+        if (!ranges->empty() && begin <= ranges->back().second)
+            ranges->back().second = std::max(ranges->back().second, end);
+        else
+            ranges->emplace_back(begin, end);
+    }
+    static bool Inside(const Ranges& ranges, const void* p, size_t size) {
+        const auto at = reinterpret_cast<uintptr_t>(p);
+        for (const auto& r : ranges)
+            if (at >= r.first && at < r.second && size <= r.second - at)
+                return true;
         return false;
-    out->assign(text, n);
-    return true;
-}
+    }
+
+    Ranges readable_;
+    Ranges writable_;
+};
 
 // Checks an identifier of the module's static data: a text with its exact hash, bit 43 clear.
-bool CheckLiteralId(const MaxonId& id, const std::string& what, std::string* text, std::string* why) {
-    if (!TextOf(id.text, text)) {
+bool CheckLiteralId(const ModuleMemory& memory, const MaxonId& id, const std::string& what, std::string* text,
+                    std::string* why) {
+    if (!id.text) {
         *why = what + " has no identifier text";
+        return false;
+    }
+    if (!memory.Text(id.text, text)) {
+        *why = what + " has an identifier text at " + Hex(reinterpret_cast<uintptr_t>(id.text)) +
+               " that is not a text inside the module";
         return false;
     }
     if (id.hash & MAXON_ID_ALLOCATED_BIT) {
@@ -166,6 +222,24 @@ bool Host::Load(const std::string& modulePath) {
 
 bool Host::Bind(std::string* why) {
     MaxonModuleInfo* info = gMaxon_;
+    const ModuleMemory image(library_->Regions());
+    if (!image.Known()) {
+        *why = "the loader cannot tell where the module lies in memory, so g_maxon cannot be checked";
+        return false;
+    }
+    // The host writes its fields of g_maxon and replaces g_CpuYieldDelegate: both must be the
+    // module's own writable data.
+    auto outside = [](const char* what, const void* p) {
+        return std::string(what) + " points outside the module (" + Hex(reinterpret_cast<uintptr_t>(p)) + ")";
+    };
+    if (!image.Holds(info) || !image.Writable(info, sizeof *info)) {
+        *why = "g_maxon is not writable data of the module";
+        return false;
+    }
+    if (!image.Holds(yieldDelegate_) || !image.Writable(yieldDelegate_, sizeof *yieldDelegate_)) {
+        *why = "g_CpuYieldDelegate is not writable data of the module";
+        return false;
+    }
     binding_.version = info->version;
     binding_.version2 = info->version2;
     if (info->version != MAXON_MODULE_VERSION || info->version2 != MAXON_MODULE_VERSION) {
@@ -181,6 +255,10 @@ bool Host::Bind(std::string* why) {
     std::set<const void*> seen;
     size_t steps = 0;
     for (MaxonEntity* e = info->entities; e; e = e->next) {
+        if (!image.Holds(e)) {
+            *why = outside("the entity list of g_maxon", e);
+            return false;
+        }
         if (!seen.insert(e).second || ++steps > kMaxListLength) {
             *why = "the entity list of g_maxon loops";
             return false;
@@ -190,23 +268,33 @@ bool Host::Bind(std::string* why) {
                    " where only module entities (type 8) belong";
             return false;
         }
+        auto* m = reinterpret_cast<MaxonModuleEntity*>(e);
+        if (!image.Holds(m)) {
+            *why = outside("a module entity of g_maxon", e);
+            return false;
+        }
         BindingReport::Module report;
-        if (!CheckLiteralId(e->id, "a module entity", &report.id, why))
+        if (!CheckLiteralId(image, e->id, "a module entity", &report.id, why))
             return false;
         if (e->owner != info) {
             *why = "module entity \"" + report.id + "\" does not point back to g_maxon";
             return false;
         }
         report.flags = e->flags;
-        auto* m = reinterpret_cast<MaxonModuleEntity*>(e);
         if (m->dependencyCount < 0 || m->dependencyCount > 256 || (m->dependencyCount > 0 && !m->dependencies)) {
             *why = "module \"" + report.id + "\" has a broken dependency list (count " +
                    std::to_string(m->dependencyCount) + ")";
             return false;
         }
+        if (m->dependencyCount > 0 &&
+            (!image.Holds(m->dependencies) ||
+             !image.Readable(m->dependencies, sizeof(MaxonId) * static_cast<size_t>(m->dependencyCount)))) {
+            *why = outside(("the dependency list of \"" + report.id + "\"").c_str(), m->dependencies);
+            return false;
+        }
         for (int32_t k = 0; k < m->dependencyCount; ++k) {
             std::string dep;
-            if (!CheckLiteralId(m->dependencies[k], "dependency " + std::to_string(k + 1) + " of \"" + report.id + "\"",
+            if (!CheckLiteralId(image, m->dependencies[k], "dependency " + std::to_string(k + 1) + " of \"" + report.id + "\"",
                                 &dep, why))
                 return false;
             report.dependencies.push_back(dep);
@@ -214,6 +302,10 @@ bool Host::Bind(std::string* why) {
         }
         size_t unitSteps = 0;
         for (MaxonEntity* u = m->units; u; u = u->next) {
+            if (!image.Holds(u)) {
+                *why = outside(("the translation-unit list of \"" + report.id + "\"").c_str(), u);
+                return false;
+            }
             if (!seen.insert(u).second || ++unitSteps > kMaxListLength) {
                 *why = "the translation-unit list of \"" + report.id + "\" loops";
                 return false;
@@ -224,13 +316,17 @@ bool Host::Bind(std::string* why) {
                        std::to_string(u->type);
                 return false;
             }
-            if (!CheckLiteralId(u->id, "a translation unit of \"" + report.id + "\"", &unit.name, why))
+            auto* tu = reinterpret_cast<MaxonTranslationUnit*>(u);
+            if (!image.Holds(tu)) {
+                *why = outside(("a translation unit of \"" + report.id + "\"").c_str(), u);
+                return false;
+            }
+            if (!CheckLiteralId(image, u->id, "a translation unit of \"" + report.id + "\"", &unit.name, why))
                 return false;
             if (unit.name.find_first_of("/\\") != std::string::npos) {
                 *why = "translation unit \"" + unit.name + "\" is named with its path, not its base name";
                 return false;
             }
-            auto* tu = reinterpret_cast<MaxonTranslationUnit*>(u);
             if (u->owner != info || tu->module != m) {
                 *why = "translation unit \"" + unit.name + "\" does not point back to its module and g_maxon";
                 return false;
@@ -238,12 +334,20 @@ bool Host::Bind(std::string* why) {
             unit.flags = u->flags;
             size_t useSteps = 0;
             for (MaxonDeclarationUse* use = tu->uses; use; use = use->next) {
+                if (!image.Holds(use)) {
+                    *why = outside(("the declaration uses of \"" + unit.name + "\"").c_str(), use);
+                    return false;
+                }
                 if (++useSteps > kMaxListLength) {
                     *why = "the declaration uses of \"" + unit.name + "\" loop";
                     return false;
                 }
                 std::string header;
-                TextOf(use->header, &header);
+                if (use->header && !image.Text(use->header, &header)) {
+                    *why = outside(("a header name of the declaration uses of \"" + unit.name + "\"").c_str(),
+                                   use->header);
+                    return false;
+                }
                 unit.headers.push_back(header);
                 ++unit.uses;
             }
@@ -251,6 +355,11 @@ bool Host::Bind(std::string* why) {
         }
         size_t refSteps = 0;
         for (MaxonEntity* r = m->references; r; r = r->next) {
+            auto* ir = reinterpret_cast<MaxonInterfaceReference*>(r);
+            if (!image.Holds(r) || (r->type == MAXON_ENTITY_INTERFACE_REFERENCE && !image.Holds(ir))) {
+                *why = outside(("the interface-reference list of \"" + report.id + "\"").c_str(), r);
+                return false;
+            }
             if (!seen.insert(r).second || ++refSteps > kMaxListLength) {
                 *why = "the interface-reference list of \"" + report.id + "\" loops";
                 return false;
@@ -261,10 +370,12 @@ bool Host::Bind(std::string* why) {
                 return false;
             }
             BindingReport::Reference ref;
-            if (!CheckLiteralId(r->id, "an interface reference of \"" + report.id + "\"", &ref.id, why))
+            if (!CheckLiteralId(image, r->id, "an interface reference of \"" + report.id + "\"", &ref.id, why))
                 return false;
-            auto* ir = reinterpret_cast<MaxonInterfaceReference*>(r);
-            TextOf(ir->firstMethod, &ref.firstMethod);
+            if (ir->firstMethod && !image.Text(ir->firstMethod, &ref.firstMethod)) {
+                *why = outside(("the first method name of \"" + ref.id + "\"").c_str(), ir->firstMethod);
+                return false;
+            }
             ref.methodCount = ir->methodCount;
             report.references.push_back(ref);
             references.push_back(ir);
@@ -315,13 +426,19 @@ bool Host::Bind(std::string* why) {
         }
         const int32_t count = static_cast<int32_t>(known->size / sizeof(void*));
         std::string first;
-        TextOf(ir->firstMethod, &first);
+        if (ir->firstMethod)
+            image.Text(ir->firstMethod, &first); // checked above
         if (ir->methodCount != count || first != known->firstMethod ||
             ir->firstMethodSignatureHash != MaxonIdHash(known->signature, 0) || !ir->slots) {
             *why = std::string("the module's reference to \"") + known->id + "\" has another shape than the host's (" +
                    std::to_string(ir->methodCount) + " methods, first \"" + first + "\" " +
                    Hex(ir->firstMethodSignatureHash) + "; the host has " + std::to_string(count) + ", \"" +
                    known->firstMethod + "\" " + Hex(MaxonIdHash(known->signature, 0)) + ")";
+            return false;
+        }
+        if (!image.Holds(ir->slots) || !image.Writable(ir->slots, known->size)) {
+            *why = std::string("the slots of the module's reference to \"") + known->id +
+                   "\" are not writable data of the module (" + Hex(reinterpret_cast<uintptr_t>(ir->slots)) + ")";
             return false;
         }
         fills.emplace_back(ir, known);

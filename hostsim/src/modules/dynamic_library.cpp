@@ -20,8 +20,10 @@ bool LooksLikeMachO(const std::string& path) {
 }
 
 std::unique_ptr<DynamicLibrary> DynamicLibrary::Open(const std::string& path, std::string* why) {
-    std::unique_ptr<Image> image =
-        LooksLikeMachO(path) ? OpenMachOModule(path, why) : OpenWithSystemLoader(path, why);
+    // The system loader trusts the file: a damaged one is refused here, before it gets it.
+    std::unique_ptr<Image> image = LooksLikeMachO(path)            ? OpenMachOModule(path, why)
+                                   : !CheckModuleFile(path, why) ? nullptr
+                                                                 : OpenWithSystemLoader(path, why);
     if (!image)
         return nullptr;
     return std::unique_ptr<DynamicLibrary>(new DynamicLibrary(std::move(image)));
@@ -33,6 +35,10 @@ DynamicLibrary::~DynamicLibrary() {
 }
 
 void* DynamicLibrary::Symbol(const char* name) const { return image_ ? image_->Symbol(name) : nullptr; }
+
+std::vector<ModuleRegion> DynamicLibrary::Regions() const {
+    return image_ ? image_->Regions() : std::vector<ModuleRegion>();
+}
 
 bool DynamicLibrary::Close(std::string* why) {
     if (!image_)

@@ -45,6 +45,26 @@ public:
         return handle_ ? reinterpret_cast<void*>(GetProcAddress(handle_, name)) : nullptr;
     }
 
+    // The module's sections as the loader mapped them, from the PE headers in memory (the loader
+    // has checked them; they lie at the module's base).
+    std::vector<ModuleRegion> Regions() const override {
+        std::vector<ModuleRegion> regions;
+        if (!handle_)
+            return regions;
+        const auto base = reinterpret_cast<uintptr_t>(handle_);
+        const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS64*>(base + static_cast<uintptr_t>(dos->e_lfanew));
+        const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
+        for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section) {
+            const DWORD size = section->Misc.VirtualSize ? section->Misc.VirtualSize : section->SizeOfRawData;
+            if (size == 0)
+                continue;
+            const uintptr_t begin = base + section->VirtualAddress;
+            regions.push_back({begin, begin + size, (section->Characteristics & IMAGE_SCN_MEM_WRITE) != 0});
+        }
+        return regions;
+    }
+
     bool Unload(std::string* why) override {
         if (!handle_)
             return true;

@@ -168,6 +168,11 @@ public:
         allBinds.insert(allBinds.end(), lazyBinds.begin(), lazyBinds.end());
         module->ApplyBinds(layout, module->ResolveImports(layout, allBinds));
         module->Protect(layout);
+        for (const auto& segment : layout.segments)
+            if (segment.size > 0 && (segment.initProtection & 1))
+                module->regions_.push_back({static_cast<uintptr_t>(module->slide_ + segment.address),
+                                            static_cast<uintptr_t>(module->slide_ + segment.address + segment.size),
+                                            (segment.initProtection & 2) != 0 && !ReadOnlyAfterFixups(segment)});
         const std::vector<Initialiser> initialisers = module->FindCode<Initialiser>(layout, kSectionModInitPointers);
         module->terminators_ = module->FindCode<Terminator>(layout, kSectionModTermPointers);
         module->Initialise(initialisers, module->InitOffsets(layout));
@@ -183,6 +188,8 @@ public:
         auto found = exports_.find(std::string("_") + name);
         return found == exports_.end() ? nullptr : found->second;
     }
+
+    std::vector<ModuleRegion> Regions() const override { return mapping_ ? regions_ : std::vector<ModuleRegion>(); }
 
     bool Unload(std::string* /*why: unmapping cannot fail once mapped*/) override {
         if (!mapping_)
@@ -393,6 +400,7 @@ private:
     uint8_t* mapping_ = nullptr;
     size_t mappingSize_ = 0;
     uint64_t slide_ = 0;
+    std::vector<ModuleRegion> regions_;
     void* header_ = nullptr;
     bool registered_ = false;
     std::map<std::string, void*> exports_;
