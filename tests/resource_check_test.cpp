@@ -3,6 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include <nlohmann/json.hpp>
 
@@ -134,6 +140,77 @@ TEST_F(ResourceCheck, AnUnusableFileIsAnErrorAndTheRestIsStillChecked) {
     EXPECT_EQ(report.dialogs, (std::vector<std::string>{"DLG_BROWSER"}));
 }
 
+// The module opens its dialog by symbol; without dialogs/<symbol>.res the dialog cannot open. That is
+// an error on the missing file, not a warning about the strings left without a description.
+TEST_F(ResourceCheck, AMissingOrMisnamedDescriptionIsAnErrorOnTheFileTheHostLooksFor) {
+    folder_.Remove("res/dialogs/dlg_browser.res");
+    Write("dialogs/readme.txt", "not a description");
+    hostsim::ResourceCheckReport report = Check();
+    std::string findings = AllFindings(report);
+    EXPECT_EQ(report.diagnostics.ErrorCount(), 1u) << findings;
+    EXPECT_EQ(report.diagnostics.WarningCount(), 0u) << "the strings are not to blame\n" << findings;
+    EXPECT_TRUE(Contains(findings, "res/dialogs/dlg_browser.res: error: missing: the description of dialog DLG_BROWSER"))
+        << findings;
+
+    Write("dialogs/dlg_browse.res", "DIALOG DLG_BROWSER { NAME T_TITLE; }");
+    report = Check();
+    findings = AllFindings(report);
+    EXPECT_EQ(report.diagnostics.ErrorCount(), 1u) << findings;
+    EXPECT_TRUE(Contains(findings, "dlg_browser.res: error: missing: the description of dialog DLG_BROWSER ("))
+        << findings;
+    EXPECT_TRUE(Contains(findings, "dlg_browse.res describes it under another name and is never read")) << findings;
+    EXPECT_TRUE(Contains(findings, "dlg_browse.res:1:1: warning: describes DLG_BROWSER")) << findings;
+
+    // A declared dialog symbol without strings or a description is missing as well.
+    folder_.Remove("res/dialogs/dlg_browse.res");
+    folder_.Remove("res/strings_en-US/dialogs/dlg_browser.str");
+    folder_.Remove("res/strings_de-DE/dialogs/dlg_browser.str");
+    findings = AllFindings(Check());
+    EXPECT_TRUE(Contains(findings, "dlg_browser.res: error: missing: the description of dialog DLG_BROWSER (its symbol "
+                                   "is declared in c4d_symbols.h)"))
+        << findings;
+}
+
+TEST_F(ResourceCheck, AnUnclosedCommentAtTheEndOfAFileIsAnError) {
+    Write("strings_de-DE/c4d_strings.str", "STRINGTABLE\n{\n  IDS_NAME \"Browser\";\n  IDS_HELP \"B\";\n}\n  /* later");
+    Write("dialogs/dlg_browser.res", "DIALOG DLG_BROWSER { NAME T_TITLE; } /*");
+    const hostsim::ResourceCheckReport report = Check();
+    const std::string findings = AllFindings(report);
+    EXPECT_EQ(report.diagnostics.ErrorCount(), 2u) << findings;
+    EXPECT_TRUE(Contains(findings, "strings_de-DE/c4d_strings.str:6:3: error: comment not closed: '/*' without '*/'"))
+        << findings;
+    EXPECT_TRUE(Contains(findings, "dialogs/dlg_browser.res:1:38: error: comment not closed")) << findings;
+}
+
+#ifndef _WIN32
+// What the host cannot open as a file is an error on that name, whatever stands there instead.
+TEST_F(ResourceCheck, ADescriptionThatIsNotAReadableFileIsAnError) {
+    namespace fs = std::filesystem;
+    folder_.Remove("res/dialogs/dlg_browser.res");
+    const fs::path dialogs = fs::u8path(Res()) / "dialogs";
+    fs::create_symlink("gone.res", dialogs / "dlg_browser.res");
+    fs::create_symlink("dlg_loop2.res", dialogs / "dlg_loop1.res");
+    fs::create_symlink("dlg_loop1.res", dialogs / "dlg_loop2.res");
+    fs::create_directory(dialogs / "dlg_folder.res");
+    ASSERT_EQ(::mkfifo((dialogs / "dlg_fifo.res").c_str(), 0600), 0);
+    const hostsim::ResourceCheckReport report = Check();
+    const std::string findings = AllFindings(report);
+    EXPECT_TRUE(Contains(findings, "dlg_browser.res: error: a symbolic link to gone.res, which does not exist")) << findings;
+    EXPECT_TRUE(Contains(findings, "dlg_loop1.res: error: a loop of symbolic links")) << findings;
+    EXPECT_TRUE(Contains(findings, "dlg_folder.res: error: a folder, not a file")) << findings;
+    EXPECT_TRUE(Contains(findings, "dlg_fifo.res: error: a FIFO, not a file")) << findings;
+    EXPECT_EQ(report.diagnostics.ErrorCount(), 5u) << findings;
+    EXPECT_EQ(report.diagnostics.WarningCount(), 0u) << "the strings are not to blame\n" << findings;
+
+    if (::geteuid() != 0) { // permissions do not hold back the superuser
+        fs::permissions(dialogs, fs::perms::none);
+        const std::string locked = AllFindings(Check());
+        fs::permissions(dialogs, fs::perms::owner_all);
+        EXPECT_TRUE(Contains(locked, "dialogs: error: the folder cannot be read")) << locked;
+    }
+}
+#endif
+
 // --- The command ---------------------------------------------------------------------------------
 
 TEST(ResCommand, OurOwnFolderPassesStrict) {
@@ -164,6 +241,14 @@ TEST(ResCommand, ADamagedCopyGetsFileLineAndTheRightExitCode) {
     EXPECT_TRUE(Contains(error["file"].get<std::string>(), "c4d_strings.str")) << error;
     EXPECT_EQ(error["line"], 4);
     EXPECT_EQ(error["column"], 1);
+}
+
+TEST(ResCommand, AMissingDialogDescriptionFailsWithoutStrict) {
+    PluginFolder copy;
+    copy.Remove("res/dialogs/dlg_corvel.res");
+    const ProcessResult r = RunProcess(HostCli(), {"res", "check", copy.Path("res")});
+    EXPECT_EQ(r.exitCode, 2) << r.out;
+    EXPECT_TRUE(Contains(r.out, "dialogs/dlg_corvel.res: error: missing: the description of dialog DLG_CORVEL")) << r.out;
 }
 
 TEST(ResCommand, BadUsageAndAMissingFolderAreRefused) {

@@ -34,6 +34,24 @@ std::vector<fs::path> Entries(const std::string& folder, bool folders) {
     return out;
 }
 
+// Every entry of `folder` whose name ends in `suffix`, whatever it is (a file, a link to nothing, a
+// folder, a FIFO), sorted by name: the reader says what is wrong with each one it cannot use. A
+// folder that cannot be listed is an error of its own.
+std::vector<fs::path> NamedEntries(const std::string& folder, const std::string& suffix, ResourceDiagnostics* d) {
+    std::vector<fs::path> out;
+    if (folder.empty())
+        return out;
+    std::error_code ec;
+    fs::directory_iterator it(fs::u8path(folder), ec);
+    for (fs::directory_iterator end; !ec && it != end; it.increment(ec))
+        if (EndsWithIgnoringCase(it->path().filename().u8string(), suffix))
+            out.push_back(it->path());
+    if (ec)
+        d->Error(folder, SourcePos{}, "the folder cannot be read (" + ec.message() + ")");
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
 // strings_<language>-<REGION>, the only naming the host of release 2023 and later reads.
 bool IsLanguageFolderName(const std::string& name) {
     const std::string lower = AsciiLower(name);
@@ -125,19 +143,23 @@ private:
     void CheckDialogs() {
         const std::string dialogs = FindIgnoringCase(r_.folder, "dialogs");
         std::map<int32_t, std::string> describedIn;
-        for (const fs::path& p : Entries(dialogs, false)) {
+        std::map<std::string, std::string> misnamed; // dialog (lower case) -> the file describing it
+        std::set<std::string> unreadable;            // file stems (lower case) already reported
+        for (const fs::path& p : NamedEntries(dialogs, ".res", &d_)) {
             const std::string path = p.u8string();
-            if (!EndsWithIgnoringCase(path, ".res"))
-                continue;
             std::string bytes;
             DialogDescription dialog;
-            if (!ReadResourceFile(path, &bytes, &d_) || !ReadDialog(bytes, path, symbols_, &dialog, &d_))
+            if (!ReadResourceFile(path, &bytes, &d_) || !ReadDialog(bytes, path, symbols_, &dialog, &d_)) {
+                unreadable.insert(AsciiLower(p.stem().u8string()));
+                unusableDialogs_.insert(AsciiLower(p.stem().u8string()));
                 continue;
+            }
             r_.dialogs.push_back(dialog.symbol);
             const std::string stem = p.stem().u8string();
             if (AsciiLower(stem) != AsciiLower(dialog.symbol)) {
                 d_.Warning(path, SourcePos{1, 1}, "describes " + dialog.symbol + ", which the host looks for in " +
                                                       AsciiLower(dialog.symbol) + ".res: this file is never read");
+                misnamed.emplace(AsciiLower(dialog.symbol), path);
                 continue;
             }
             usedDialogStrings_.insert(AsciiLower(dialog.symbol));
@@ -154,6 +176,41 @@ private:
                     ApplyDialogStrings(&strings, &copy, &d_);
                 }
             }
+        }
+        CheckMissingDialogs(dialogs, misnamed, unreadable);
+    }
+
+    // The module opens a dialog by its symbol, and the host then reads dialogs/<symbol>.res; when
+    // that file is missing the dialog cannot open. A dialog is taken as opened when the folder
+    // shows it: a description of it under another file name, strings for it in a language, or a
+    // declared symbol named as dialogs are (DLG_..., IDD_...).
+    void CheckMissingDialogs(const std::string& dialogs, const std::map<std::string, std::string>& misnamed,
+                             const std::set<std::string>& unreadable) {
+        std::map<std::string, std::string> declared; // lower case -> as declared
+        for (const auto& s : symbols_)
+            declared.emplace(AsciiLower(s.first), s.first);
+        std::map<std::string, std::string> shownBy; // dialog (lower case) -> why it is taken as opened
+        for (const auto& m : misnamed)
+            shownBy.emplace(m.first, m.second + " describes it under another name and is never read");
+        for (const std::string& language : languages_)
+            for (const fs::path& p : Entries(FindIgnoringCase(language, "dialogs"), false)) {
+                const std::string stem = AsciiLower(p.stem().u8string());
+                if (EndsWithIgnoringCase(p.u8string(), ".str") && declared.count(stem))
+                    shownBy.emplace(stem, "its texts are in " + p.u8string());
+            }
+        for (const auto& s : declared)
+            if (s.first.rfind("dlg_", 0) == 0 || s.first.rfind("idd_", 0) == 0)
+                shownBy.emplace(s.first, "its symbol is declared in c4d_symbols.h");
+        for (const auto& dialog : shownBy) {
+            if (usedDialogStrings_.count(dialog.first) || unreadable.count(dialog.first) || !declared.count(dialog.first))
+                continue;
+            const std::string symbol = declared[dialog.first];
+            const std::string file = (dialogs.empty() ? (fs::u8path(r_.folder) / "dialogs").u8string() : dialogs) +
+                                     "/" + dialog.first + ".res";
+            d_.Error(fs::u8path(file).make_preferred().u8string(), SourcePos{},
+                     "missing: the description of dialog " + symbol + " (" + dialog.second +
+                         "); the module opens it by its symbol and the host reads this file, so the dialog cannot open");
+            unusableDialogs_.insert(dialog.first);
         }
     }
 
@@ -187,7 +244,10 @@ private:
     // Dialog strings that no description uses point at a renamed or deleted dialog.
     void CheckUnusedDialogStrings(const std::string& language) {
         for (const fs::path& p : Entries(FindIgnoringCase(language, "dialogs"), false)) {
-            if (EndsWithIgnoringCase(p.u8string(), ".str") && !usedDialogStrings_.count(AsciiLower(p.stem().u8string())))
+            // The texts of a dialog whose description is missing or unusable are not at fault: the
+            // description is reported.
+            if (EndsWithIgnoringCase(p.u8string(), ".str") && !usedDialogStrings_.count(AsciiLower(p.stem().u8string())) &&
+                !unusableDialogs_.count(AsciiLower(p.stem().u8string())))
                 d_.Warning(p.u8string(), SourcePos{}, "no dialog description dialogs/" + AsciiLower(p.stem().u8string()) +
                                                           ".res uses these texts");
         }
@@ -201,6 +261,7 @@ private:
     std::vector<std::string> others_;
     std::map<std::string, std::map<int32_t, std::string>> tables_;
     std::set<std::string> usedDialogStrings_;
+    std::set<std::string> unusableDialogs_;
 };
 
 } // namespace

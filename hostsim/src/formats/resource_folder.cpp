@@ -50,8 +50,25 @@ bool LoadDialogStrings(const std::string& languageFolder, const std::string& sym
 bool ReadResourceFile(const std::string& path, std::string* bytes, ResourceDiagnostics* diagnostics) {
     std::error_code ec;
     const fs::path p = fs::u8path(path);
-    if (!fs::is_regular_file(p, ec)) {
-        diagnostics->Error(path, SourcePos{}, fs::exists(p, ec) ? "not a file" : "no such file");
+    // Only a regular file is opened (links followed): a FIFO would block the host.
+    const fs::file_status target = fs::status(p, ec);
+    if (!fs::is_regular_file(target)) {
+        std::error_code linkError;
+        const bool link = fs::is_symlink(fs::symlink_status(p, linkError));
+        std::string what = "no such file";
+        if (ec == std::errc::too_many_symbolic_link_levels)
+            what = "a loop of symbolic links";
+        else if (link && !fs::exists(target))
+            what = "a symbolic link to " + fs::read_symlink(p, linkError).u8string() + ", which does not exist";
+        else if (fs::is_directory(target))
+            what = "a folder, not a file";
+        else if (fs::is_fifo(target))
+            what = "a FIFO, not a file";
+        else if (fs::exists(target))
+            what = "not a regular file";
+        else if (ec && ec != std::errc::no_such_file_or_directory)
+            what = "cannot be read (" + ec.message() + ")";
+        diagnostics->Error(path, SourcePos{}, what);
         return false;
     }
     const auto size = fs::file_size(p, ec);

@@ -168,14 +168,17 @@ void Lexer::SkipSpaceAndComments() {
             continue;
         }
         if (p_ + 1 < s_.size() && s_[p_] == '/' && s_[p_ + 1] == '*') {
+            const SourcePos start = pos_;
             Advance();
             Advance();
             while (!AtEnd() && !(s_[p_] == '*' && p_ + 1 < s_.size() && s_[p_ + 1] == '/'))
                 Advance();
-            if (!AtEnd()) {
-                Advance();
-                Advance();
+            if (AtEnd()) {
+                Fail(start, "comment not closed: '/*' without '*/' before the end of the file");
+                return;
             }
+            Advance();
+            Advance();
             continue;
         }
         if (!AtEnd() && s_[p_] == '#' && AtLineStart()) {
@@ -191,6 +194,8 @@ Token Lexer::Next() {
     if (failed_)
         return Fail(pos_, "");
     SkipSpaceAndComments();
+    if (failed_)
+        return Fail(pos_, "");
     Token t;
     t.pos = pos_;
     if (AtEnd()) {
