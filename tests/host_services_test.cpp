@@ -67,10 +67,13 @@ TEST(HostContainer, LargeContainersAnswerAsASearchInOrderWouldAfterEveryKindOfCh
 
     // A reader that appends (the preferences file) is found on the next lookup; of two entries with
     // one key the first answers.
-    bc.entries.emplace_back(5, Container::Value{Container::Type::Int32, 55, false, 0.0});
-    bc.entries.emplace_back(3, Container::Value{Container::Type::Int32, 77, false, 0.0});
-    EXPECT_EQ(bc.GetInt32(5), 55);
-    EXPECT_EQ(bc.GetInt32(3), 1);
+    Container read = bc;
+    EXPECT_EQ(read.GetInt32(3), 1);
+    read.entries.emplace_back(5, Container::Value{Container::Type::Int32, 55, false, 0.0});
+    read.entries.emplace_back(3, Container::Value{Container::Type::Int32, 77, false, 0.0});
+    EXPECT_EQ(read.GetInt32(5), 55);
+    EXPECT_EQ(read.GetInt32(3), 1);
+    bc.SetInt32(5, 55);
 
     Container copy = bc;
     copy.SetInt32(3, -3);
@@ -94,12 +97,12 @@ TEST(HostContainer, LargeContainersAnswerAsASearchInOrderWouldAfterEveryKindOfCh
     for (int32_t key : small.Keys())
         if (key > 9)
             small.Remove(key);
-    EXPECT_EQ(small.Keys(), (std::vector<int32_t>{9, 6, 3, 1, 5, 3}));
+    EXPECT_EQ(small.Keys(), (std::vector<int32_t>{9, 6, 3, 1, 5}));
     for (int32_t k = 100; k < 140; ++k)
         small.SetInt32(k, k);
     EXPECT_EQ(small.GetInt32(139), 139);
     EXPECT_EQ(small.GetInt32(6), 2);
-    EXPECT_EQ(small.entries.size(), 46u);
+    EXPECT_EQ(small.entries.size(), 45u);
 }
 
 TEST(HostContainer, TableOperationsCopyAndCountAModuleContainer) {

@@ -45,9 +45,82 @@ std::vector<Area> LoaderAreas(const hostsim::BinaryImage& image) {
     return areas;
 }
 
-TEST(ModuleFileSweep, DamagedModuleFilesAreRefusedOrRunButNeverCrashTheHost) {
+void Put(std::vector<uint8_t>* b, size_t at, uint64_t value, size_t width) {
+    for (size_t i = 0; i < width; ++i)
+        b->at(at + i) = static_cast<uint8_t>(value >> (8 * i));
+}
+
+std::vector<uint8_t> ModuleBytes() {
     std::ifstream in(CORVEL_MODULE_PATH, std::ios::binary);
-    const std::vector<uint8_t> original((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// One damage of each kind the system loader would follow blindly, with the reason the check gives.
+TEST(ModuleFileCheck, EachTableTheLoaderFollowsIsCheckedWithAReason) {
+    const std::vector<uint8_t> original = ModuleBytes();
+    std::string why;
+    const auto image = hostsim::BinaryImage::Parse(original, &why);
+    ASSERT_TRUE(image) << why;
+    if (image->Info().format != hostsim::BinaryFormat::Elf)
+        GTEST_SKIP() << "ELF modules only";
+    const size_t phoff = Le(original, 32, 8), phnum = Le(original, 56, 2);
+    size_t firstLoad = 0, dynamicAt = 0;
+    for (size_t i = phnum; i-- > 0;) {
+        const uint32_t type = static_cast<uint32_t>(Le(original, phoff + 56 * i, 4));
+        if (type == 1)
+            firstLoad = phoff + 56 * i;
+        if (type == 2)
+            dynamicAt = Le(original, phoff + 56 * i + 8, 8);
+    }
+    ASSERT_NE(dynamicAt, 0u);
+    auto entry = [&](int64_t tag) -> size_t { // file offset of a dynamic entry's value
+        for (size_t at = dynamicAt; Le(original, at, 8) != 0; at += 16)
+            if (static_cast<int64_t>(Le(original, at, 8)) == tag)
+                return at + 8;
+        ADD_FAILURE() << "no dynamic tag " << tag;
+        return 0;
+    };
+    auto fileOf = [&](uint64_t address) { // the module's first segments map at their file offsets
+        return static_cast<size_t>(address);
+    };
+    struct Damage {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        const char* reason;
+    };
+    std::vector<Damage> damages;
+    auto damaged = [&](const char* what, size_t at, uint64_t value, size_t width, const char* reason) {
+        std::vector<uint8_t> b = original;
+        Put(&b, at, value, width);
+        damages.push_back({what, std::move(b), reason});
+    };
+    damaged("segment file size", firstLoad + 32, uint64_t{1} << 40, 8, "segment 0 lies outside the file");
+    damaged("string table address", entry(5), 0x7fff0000, 8, "the string table (address 0x7fff0000");
+    damaged("string table size", entry(10), 1 << 30, 8, "the string table");
+    const size_t gnuHash = fileOf(Le(original, entry(0x6ffffef5), 8));
+    damaged("GNU hash buckets", gnuHash, 0, 4, "the GNU hash table has 0 buckets");
+    const size_t rela = fileOf(Le(original, entry(7), 8));
+    damaged("relocation place", rela, 0x10, 8, "the relocation table entry 0 writes into a read-only segment");
+    const size_t pltRela = fileOf(Le(original, entry(23), 8));
+    damaged("relocation symbol", pltRela + 8, (uint64_t{100000} << 32) | 7, 8, "names symbol 100000");
+    damaged("counted relative", rela + 8, (uint64_t{1} << 32) | 1, 8, "entry 0 is counted as relative but is of another kind");
+    damaged("relocation addend", rela + 16, uint64_t{1} << 40, 8, "makes a pointer outside the module");
+    damaged("init function", entry(12), Le(original, entry(12), 8) + 1, 8, "does not match the section");
+    damaged("needed library name", entry(1), 1 << 20, 8, "DT_NEEDED: string offset");
+    damaged("unknown entry", entry(20) - 8, 0x7000ffff, 8, "an entry of unknown kind 0x7000ffff");
+    std::vector<uint8_t> wrongMachine = original;
+    Put(&wrongMachine, 18, 183, 2);
+    damages.push_back({"machine", wrongMachine, "it is built for arm64"});
+
+    for (const Damage& d : damages) {
+        std::string reason;
+        EXPECT_FALSE(hostsim::CheckModuleForSystemLoader(d.bytes, &reason)) << d.what;
+        EXPECT_NE(reason.find(d.reason), std::string::npos) << d.what << ": " << reason;
+    }
+}
+
+TEST(ModuleFileSweep, DamagedModuleFilesAreRefusedOrRunButNeverCrashTheHost) {
+    const std::vector<uint8_t> original = ModuleBytes();
     std::string why;
     const auto image = hostsim::BinaryImage::Parse(original, &why);
     ASSERT_TRUE(image) << why;

@@ -346,6 +346,10 @@ TEST_F(ValidateCliTest, LeaksMisuseAndWrongAnswersAreReported) {
 TEST_F(ValidateCliTest, ARefusedModuleAndABadCommandLineHaveTheirExitCodes) {
     EXPECT_EQ(Validate(CORVEL_FAKE_MODULE_BAD_STAMP).exitCode, validate::kExitRefused);
     EXPECT_EQ(Validate(folder_->Path("missing.xso64")).exitCode, validate::kExitRefused);
+    // A damaged record or file is refused by the host's checks, not a crash of the binding case.
+    EXPECT_EQ(Validate(CORVEL_FAKE_MODULE_WILD_ENTITY).exitCode, validate::kExitRefused);
+    folder_->Write("cut.xso64", std::string("\x7f" "ELF\x02\x01\x01", 7) + std::string(100, '\0'));
+    EXPECT_EQ(Validate(folder_->Path("cut.xso64")).exitCode, validate::kExitRefused);
     EXPECT_EQ(Validate(folder_->Module(), {"--strictness", "11"}).exitCode, validate::kExitUsage);
     EXPECT_EQ(hostsim::RunProcess(corvel_test::HostCli(), {"validate"}).exitCode, validate::kExitUsage);
 }

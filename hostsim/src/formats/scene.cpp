@@ -428,8 +428,9 @@ bool LoadSceneFile(const std::string& path, Scene* out, std::string* error) {
     std::error_code ec;
     const fs::path file = fs::u8path(path);
     const fs::file_status status = fs::status(file, ec);
-    if (ec || !fs::exists(status)) {
-        *error = path + ": cannot be opened (" + (ec ? ec.message() : "no such file") + ")";
+    if (!fs::exists(status)) {
+        const bool absent = status.type() == fs::file_type::not_found || !ec;
+        *error = path + ": cannot be opened (" + (absent ? std::string("no such file") : ec.message()) + ")";
         return false;
     }
     if (!fs::is_regular_file(status)) {

@@ -13,6 +13,10 @@
 #include <string>
 #include <vector>
 
+#if !defined(_WIN32)
+#include <dlfcn.h>
+#endif
+
 #include "byte_reader.h"
 #include "hostsim/binary_inspect.h"
 #include "module_loaders.h"
@@ -42,6 +46,12 @@ public:
         Versions();
         Arrays();
     }
+
+    // Imports bound to a version of a needed library: symbol, version, library.
+    struct VersionedImport {
+        std::string symbol, version, library;
+    };
+    std::vector<VersionedImport> versionedImports;
 
 private:
     ByteReader in;
@@ -164,6 +174,19 @@ private:
         }
         if (!ended)
             FailFormat("the dynamic section has no end entry");
+        // Only the kinds of entry a module of this host carries: a damaged tag is refused, not
+        // taken for something else or silently dropped (the loader would then skip a table).
+        static const int64_t kKnown[] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 20,
+                                         21, 23, 24, 25, 26, 27, 28, 29, 30, 32, 33, 0x6ffffef5, 0x6ffffff0,
+                                         0x6ffffff9, 0x6ffffffb, 0x6ffffffc, 0x6ffffffd, 0x6ffffffe, 0x6fffffff};
+        for (const auto& t : tags)
+            if (std::find(std::begin(kKnown), std::end(kKnown), t.first) == std::end(kKnown))
+                FailFormat("the dynamic section has an entry of unknown kind " + Hex(static_cast<uint64_t>(t.first)));
+        if (Has(7) != Has(8) || Has(23) != Has(2))
+            FailFormat("a relocation table of the dynamic section comes without its size, or a size without it");
+        if (Has(3))
+            if (!(Mapped(Tag(3), 24, false, "the global offset table").flags & 2))
+                FailFormat("the global offset table is not in a writable segment");
         for (int64_t tag : {int64_t{5}, int64_t{10}, int64_t{6}})
             if (!Has(tag))
                 FailFormat("the dynamic section lacks its " +
@@ -257,15 +280,24 @@ private:
         if (Has(20) && Tag(20) != 7)
             FailFormat("the PLT relocations are not of the RELA kind");
         if (Has(7))
-            RelocationTable(Tag(7), Has(8) ? Tag(8) : 0, "the relocation table");
+            RelocationTable(Tag(7), Has(8) ? Tag(8) : 0, "the relocation table", Has(0x6ffffff9) ? Tag(0x6ffffff9) : 0);
+        else if (Has(0x6ffffff9) && Tag(0x6ffffff9) != 0)
+            FailFormat("relative relocations are counted but there is no relocation table");
         if (Has(23))
             RelocationTable(Tag(23), Has(2) ? Tag(2) : 0, "the PLT relocation table");
     }
 
-    void RelocationTable(uint64_t address, uint64_t size, const char* what) {
+    void RelocationTable(uint64_t address, uint64_t size, const char* what, uint64_t relative = 0) {
         if (size % 24 != 0)
             FailFormat(std::string(what) + " is not a whole number of entries");
         const uint64_t at = FileOffset(address, size, what);
+        // The loader applies the first `relative` entries (DT_RELACOUNT) as relative ones unseen.
+        if (relative > size / 24)
+            FailFormat("the count of relative relocations is larger than " + std::string(what));
+        for (uint64_t i = 0; i < relative; ++i)
+            if (static_cast<uint32_t>(in.Le<uint64_t>(at + 24 * i + 8, "relocation info")) != 8)
+                FailFormat(std::string(what) + " entry " + std::to_string(i) +
+                           " is counted as relative but is of another kind");
         const uint64_t imageEnd = loads.back().vaddr + loads.back().memsz;
         for (uint64_t p = at; p < at + size; p += 24) {
             const uint64_t place = in.Le<uint64_t>(p, "relocation offset");
@@ -280,6 +312,14 @@ private:
                 FailFormat(entry + " writes into a read-only segment");
             if (symbol >= symcount)
                 FailFormat(entry + " names symbol " + std::to_string(symbol) + " of " + std::to_string(symcount));
+            if ((type == 6 || type == 7) && symbol == 0) // GLOB_DAT, JUMP_SLOT bind a symbol
+                FailFormat(entry + " binds no symbol");
+            if (type == 7) { // R_X86_64_JUMP_SLOT: a call goes there
+                const unsigned kind = in.Le<uint8_t>(FileOffset(Tag(6), 24 * (symbol + 1), "the symbol table") + 24 * symbol + 4,
+                                                     "symbol info") & 0xfu;
+                if (kind != 0 && kind != 2 && kind != 10) // NOTYPE, FUNC, GNU_IFUNC
+                    FailFormat(entry + " binds a call to symbol " + std::to_string(symbol) + ", which is not a function");
+            }
             if ((type == 16 || type == 17 || type == 18) && !hasTls)
                 FailFormat(entry + " is a thread-local relocation in a module without thread-local data");
             // R_X86_64_RELATIVE and IRELATIVE make a pointer into the module; IRELATIVE also calls it.
@@ -306,42 +346,87 @@ private:
         return false;
     }
 
+    // Version tables, walked as the loader walks them: each list to the entry whose "next" is 0 (the
+    // counts of the dynamic section must agree), every name inside the string table, and every
+    // symbol's version index one that the tables define.
     void Versions() {
-        if (Has(0x6ffffff0))
-            FileOffset(Tag(0x6ffffff0), symcount * 2, "the symbol version table");
-        if (Has(0x6ffffffe)) { // DT_VERNEED, DT_VERNEEDNUM
-            uint64_t at = Tag(0x6ffffffe);
-            const uint64_t count = Has(0x6fffffff) ? Tag(0x6fffffff) : 0;
-            for (uint64_t n = 0; n < count; ++n) {
-                const uint64_t p = FileOffset(at, 16, "a needed version");
-                if (in.Le<uint16_t>(p, "needed version") != 1)
-                    FailFormat("a needed version has an unknown revision");
-                StringAt(in.Le<uint32_t>(p + 4, "needed version library"), "a needed version's library");
-                uint64_t aux = at + in.Le<uint32_t>(p + 8, "needed version entries");
-                for (uint16_t k = 0; k < in.Le<uint16_t>(p + 2, "needed version count"); ++k) {
-                    const uint64_t q = FileOffset(aux, 16, "a needed version entry");
-                    StringAt(in.Le<uint32_t>(q + 8, "needed version name"), "a needed version's name");
-                    aux += in.Le<uint32_t>(q + 12, "next needed version entry");
-                }
-                at += in.Le<uint32_t>(p + 12, "next needed version");
+        std::set<uint32_t> indices = {0, 1}; // local, global
+        std::map<uint32_t, std::pair<std::string, std::string>> neededVersions; // index -> library, version
+        if (Has(0x6ffffffe))
+            indices.merge(WalkVersions(Tag(0x6ffffffe), Has(0x6fffffff) ? Tag(0x6fffffff) : 0, true, &neededVersions));
+        if (Has(0x6ffffffc))
+            indices.merge(WalkVersions(Tag(0x6ffffffc), Has(0x6ffffffd) ? Tag(0x6ffffffd) : 0, false, nullptr));
+        if (Has(0x6ffffff0)) {
+            const uint64_t at = FileOffset(Tag(0x6ffffff0), symcount * 2, "the symbol version table");
+            for (uint64_t i = 0; i < symcount; ++i) {
+                const uint32_t index = in.Le<uint16_t>(at + 2 * i, "symbol version") & 0x7fffu;
+                if (!indices.count(index))
+                    FailFormat("symbol " + std::to_string(i) + " has version " + std::to_string(index) +
+                               ", which no version table defines");
+                const auto needed = neededVersions.find(index);
+                const uint64_t symbol = FileOffset(Tag(6), symcount * 24, "the symbol table") + 24 * i;
+                if (needed != neededVersions.end() && in.Le<uint16_t>(symbol + 6, "symbol section") == 0)
+                    versionedImports.push_back({in.CString(strtab + in.Le<uint32_t>(symbol, "symbol name"), strtab + strsz,
+                                                           "symbol name"),
+                                                needed->second.second, needed->second.first});
             }
         }
-        if (Has(0x6ffffffc)) { // DT_VERDEF, DT_VERDEFNUM
-            uint64_t at = Tag(0x6ffffffc);
-            const uint64_t count = Has(0x6ffffffd) ? Tag(0x6ffffffd) : 0;
-            for (uint64_t n = 0; n < count; ++n) {
-                const uint64_t p = FileOffset(at, 20, "a version definition");
-                if (in.Le<uint16_t>(p, "version definition") != 1)
-                    FailFormat("a version definition has an unknown revision");
-                uint64_t aux = at + in.Le<uint32_t>(p + 12, "version definition names");
-                for (uint16_t k = 0; k < in.Le<uint16_t>(p + 6, "version definition count"); ++k) {
-                    const uint64_t q = FileOffset(aux, 8, "a version definition name");
-                    StringAt(in.Le<uint32_t>(q, "version name"), "a version definition's name");
-                    aux += in.Le<uint32_t>(q + 4, "next version definition name");
+    }
+
+    // A needed-versions list (`needed`) or a version-definitions list; answers the version indices
+    // it defines.
+    std::set<uint32_t> WalkVersions(uint64_t address, uint64_t count, bool needed,
+                                    std::map<uint32_t, std::pair<std::string, std::string>>* names) {
+        constexpr uint64_t kMaxEntries = 4096;
+        const char* what = needed ? "a needed version" : "a version definition";
+        std::set<uint32_t> indices;
+        uint64_t entries = 0;
+        for (uint64_t at = address;; ++entries) {
+            if (entries >= kMaxEntries)
+                FailFormat(std::string(what) + " list does not end");
+            const uint64_t p = FileOffset(at, needed ? 16 : 20, what);
+            if (at % 4 != 0 || in.Le<uint16_t>(p, "version revision") != 1)
+                FailFormat(std::string(what) + " at " + Hex(at) + " is misplaced or of an unknown revision");
+            std::string library;
+            if (needed)
+                library = in.CString(strtab + StringAt(in.Le<uint32_t>(p + 4, "needed version library"),
+                                                       "a needed version's library"),
+                                     strtab + strsz, "library name");
+            else
+                indices.insert(in.Le<uint16_t>(p + 4, "version index") & 0x7fffu);
+            const uint16_t auxCount = in.Le<uint16_t>(p + (needed ? 2 : 6), "version entry count");
+            uint64_t aux = at + in.Le<uint32_t>(p + (needed ? 8 : 12), "version entries");
+            for (uint32_t k = 0; needed ? true : k < auxCount; ++k) {
+                if (k >= kMaxEntries)
+                    FailFormat(std::string(what) + "'s entries do not end");
+                const uint64_t q = FileOffset(aux, needed ? 16 : 8, std::string(what) + "'s entry");
+                if (aux % 4 != 0)
+                    FailFormat(std::string(what) + "'s entry at " + Hex(aux) + " is misplaced");
+                const uint64_t name = StringAt(in.Le<uint32_t>(q + (needed ? 8 : 0), "version name"), "a version name");
+                if (needed) {
+                    const uint32_t index = in.Le<uint16_t>(q + 6, "version index") & 0x7fffu;
+                    indices.insert(index);
+                    (*names)[index] = {library, in.CString(strtab + name, strtab + strsz, "version name")};
                 }
-                at += in.Le<uint32_t>(p + 16, "next version definition");
+                const uint32_t next = in.Le<uint32_t>(q + (needed ? 12 : 4), "next version entry");
+                if (needed && k + 1 == auxCount && next != 0)
+                    FailFormat(std::string(what) + " has more entries than it counts");
+                if (next == 0) {
+                    if (needed && k + 1 != auxCount)
+                        FailFormat(std::string(what) + " has fewer entries than it counts");
+                    break;
+                }
+                aux += next;
             }
+            const uint32_t next = in.Le<uint32_t>(p + (needed ? 12 : 16), "next version");
+            if (next == 0)
+                break;
+            at += next;
         }
+        if (count != entries + 1)
+            FailFormat(std::string(what) + " list holds " + std::to_string(entries + 1) + " entries; the dynamic section counts " +
+                       std::to_string(count));
+        return indices;
     }
 
     // What the dynamic section says the loader calls must be what the section headers say: the
@@ -362,6 +447,9 @@ private:
         SameAsSection(25, 27, ".init_array");
         SameAsSection(26, 28, ".fini_array");
         SameAsSection(32, 33, ".preinit_array");
+        // A shortened relocation table would leave pointers as they stand in the file.
+        SameAsSection(7, 8, ".rela.dyn");
+        SameAsSection(23, 2, ".rela.plt");
         if (Has(12))
             if (!(Mapped(Tag(12), 1, true, "the initialisation function").flags & 1))
                 FailFormat("the initialisation function is not in the module's code");
@@ -403,16 +491,7 @@ bool ReadModuleBytes(const std::string& path, std::vector<uint8_t>* bytes, std::
     return true;
 }
 
-} // namespace
-
-bool CheckModuleFile(const std::string& path, std::string* why) {
-    std::vector<uint8_t> bytes;
-    if (!ReadModuleBytes(path, &bytes, why))
-        return false;
-    return CheckModuleForSystemLoader(std::move(bytes), why);
-}
-
-bool CheckModuleForSystemLoader(std::vector<uint8_t> bytes, std::string* why) {
+bool CheckBytes(std::vector<uint8_t> bytes, std::string* why, std::vector<ElfLoadCheck::VersionedImport>* imports) {
     std::string error;
     const std::optional<BinaryImage> image = BinaryImage::Parse(std::move(bytes), &error);
     if (!image) {
@@ -446,13 +525,46 @@ bool CheckModuleForSystemLoader(std::vector<uint8_t> bytes, std::string* why) {
         return false;
     }
     if (info.format == BinaryFormat::Elf) {
+        ElfLoadCheck check(image->Bytes(), image->Sections());
         try {
-            ElfLoadCheck(image->Bytes(), image->Sections()).Run();
+            check.Run();
         } catch (const FormatError& e) {
             *why = std::string("the file is damaged: ") + e.what();
             return false;
         }
+        if (imports)
+            *imports = check.versionedImports;
     }
+    return true;
+}
+
+} // namespace
+
+bool CheckModuleForSystemLoader(std::vector<uint8_t> bytes, std::string* why) {
+    return CheckBytes(std::move(bytes), why, nullptr);
+}
+
+bool CheckModuleFile(const std::string& path, std::string* why) {
+    std::vector<uint8_t> bytes;
+    std::vector<ElfLoadCheck::VersionedImport> imports;
+    if (!ReadModuleBytes(path, &bytes, why) || !CheckBytes(std::move(bytes), why, &imports))
+        return false;
+#if !defined(_WIN32)
+    // An import bound to a version of a library the host has loaded must be there: the loader would
+    // quietly bind a weak one to null (a damaged name of __cxa_finalize leaves the module's
+    // destructors to run after it is gone).
+    for (const auto& import : imports) {
+        void* library = dlopen(import.library.c_str(), RTLD_LAZY | RTLD_NOLOAD);
+        if (!library)
+            continue; // not loaded in the host: the loader itself resolves it, or refuses
+        const bool found = dlvsym(library, import.symbol.c_str(), import.version.c_str()) != nullptr;
+        dlclose(library);
+        if (!found) {
+            *why = "it imports " + import.symbol + "@" + import.version + ", which " + import.library + " does not have";
+            return false;
+        }
+    }
+#endif
     return true;
 }
 
