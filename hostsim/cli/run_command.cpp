@@ -154,6 +154,8 @@ const char* const kActionHelp =
     "  click:ID          press a button or choose a menu entry\n"
     "  close             close the dialog as the user would\n"
     "  show              print the dialog's gadgets and menu\n"
+    "  draw:FILE         draw the dialog as it is now (values, disabled gadgets, menu bar)\n"
+    "                    into FILE.svg or FILE.png (PNG at twice the dialog's size)\n"
     "Each action's answer is printed to stdout, among the module's console lines.\n";
 
 const char* const kRunExitCodes =
