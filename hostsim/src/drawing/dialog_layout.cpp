@@ -6,6 +6,7 @@
 #include "hostsim/dialog_drawing.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <map>
 
