@@ -6,6 +6,7 @@
 // instead, for tools.
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -95,8 +96,8 @@ int Draw(const std::string& folder, const std::string& dialog, const std::string
         std::cerr << "corvel-host res draw: " << why << "\n";
         return kExitAction;
     }
-    std::cout << file << ": dialog " << description.symbol << ", " << layout.width << " x " << layout.height
-              << " dialog pixels\n";
+    std::cout << file << ": dialog " << description.symbol << ", " << std::ceil(layout.width) << " x "
+              << std::ceil(layout.height) << " dialog pixels\n";
     return kExitOk;
 }
 

@@ -2,6 +2,7 @@
 #include "run_actions.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
@@ -127,8 +128,8 @@ Outcome Draw(const hostsim::DialogWindow& w, const RunAction& a, std::ostream& o
     std::string why;
     if (!hostsim::DrawDialogLayout(layout, a.file, 2, &why))
         return Fail(a, why);
-    out << a.text << ": dialog " << w.description.symbol << " drawn (" << layout.width << " x " << layout.height
-        << ")\n";
+    out << a.text << ": dialog " << w.description.symbol << " drawn (" << std::ceil(layout.width) << " x "
+        << std::ceil(layout.height) << " dialog pixels)\n";
     return Outcome::Done;
 }
 

@@ -27,6 +27,7 @@ namespace {
 // The metrics of the drawing (dialog pixels). The host's own are not known; these are plain and
 // consistent, and hostsim/README.md lists them.
 constexpr double kTitleBarHeight = 26;
+constexpr double kTitleButtonsWidth = 64;  // the window buttons at the title bar's left
 constexpr double kMenuBarHeight = 22;
 constexpr double kMenuTitlePadding = 10;   // each side of a menu title
 constexpr double kGadgetHeight = 20;       // static texts, check boxes, combo boxes, fields
@@ -37,7 +38,8 @@ constexpr double kCheckGap = 6;            // between the square and the label
 constexpr double kComboPadding = 6;        // left of the text
 constexpr double kComboArrow = 20;         // the arrow part at the right
 constexpr double kComboMinWidth = 60;
-constexpr double kFieldWidth = 80;         // edit fields, sliders and other value gadgets
+constexpr double kFieldWidth = 80;         // edit fields, number fields and other value gadgets
+constexpr double kSliderWidth = 140;       // a slider with its number field
 constexpr double kSeparatorThickness = 8;
 constexpr double kFrameLine = 1;           // a group frame's line
 constexpr double kFrameTitleIndent = 8;    // the frame title from the frame's left edge
@@ -412,7 +414,8 @@ private:
                 n->h = HAlign::Fit; // a separator spans its cell
             break;
         case LayoutBox::Kind::Field:
-            n->minW = std::max(kFieldWidth, t.width + 2 * kComboPadding);
+            n->minW = std::max(b.element.find("SLIDER") != std::string::npos ? kSliderWidth : kFieldWidth,
+                               t.width + 2 * kComboPadding);
             n->minH = kGadgetHeight;
             break;
         case LayoutBox::Kind::Group:
@@ -470,7 +473,8 @@ DialogLayout LayOutDialog(const DialogDescription& dialog, const TextMeasure& me
         b.rect = {menuWidth, kTitleBarHeight, t.width + 2 * kMenuTitlePadding, kMenuBarHeight};
         menuWidth += b.rect.width;
     }
-    const double titleWidth = measure.Measure(layout.title, true).width + 2 * kTitleBarHeight;
+    // The title is centred and keeps clear of the window buttons at the left.
+    const double titleWidth = measure.Measure(layout.title, true).width + 2 * kTitleButtonsWidth;
 
     layout.width = std::max({root.minW, menuWidth, titleWidth});
     layout.titleBar = {0, 0, layout.width, kTitleBarHeight};

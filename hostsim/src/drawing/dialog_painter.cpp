@@ -199,12 +199,47 @@ private:
                 Line(std::floor(r.x + r.width / 2) + 0.5, r.y, std::floor(r.x + r.width / 2) + 0.5, r.Bottom(),
                      c.stroke);
             break;
-        case LayoutBox::Kind::Field:
-            FilledFrame(r, 2, c.fill, c.stroke);
-            Text(b.text, {r.x + 6, r.y, r.width - 12, r.height}, c.text, false, false);
-            break;
+        case LayoutBox::Kind::Field: PaintField(b, c); break;
         case LayoutBox::Kind::MenuTitle: Text(b.text, r, c.text, false, true); break;
         }
+    }
+
+    // Value gadgets: an edit field; a number field with its arrows; a slider beside its number.
+    void PaintField(const LayoutBox& b, const BoxColours& c) {
+        Rect field = b.rect;
+        const bool slider = b.element.find("SLIDER") != std::string::npos;
+        if (slider) {
+            field.width = std::min(field.width, 50.0);
+            const double y = std::floor(b.rect.y + b.rect.height / 2) + 0.5;
+            const double x0 = field.Right() + 8, x1 = b.rect.Right() - 6;
+            if (x1 > x0) {
+                cairo_set_line_width(cr_, 3);
+                cairo_set_line_cap(cr_, CAIRO_LINE_CAP_ROUND);
+                Line(x0, y, x1, y, c.stroke);
+                cairo_set_line_width(cr_, 1);
+                cairo_set_line_cap(cr_, CAIRO_LINE_CAP_BUTT);
+                SetColour(cr_, c.fill);
+                cairo_arc(cr_, x0 + 1, y, 6, 0, 2 * M_PI);
+                cairo_fill_preserve(cr_);
+                SetColour(cr_, c.stroke);
+                cairo_stroke(cr_);
+            }
+        }
+        FilledFrame(field, 2, c.fill, c.stroke);
+        if (b.element.find("ARROWS") != std::string::npos || slider) {
+            const double cx = field.Right() - 8, cy = field.y + field.height / 2;
+            SetColour(cr_, b.enabled ? 0x505050 : 0xB0B0B0);
+            cairo_move_to(cr_, cx - 3.5, cy - 1.5);
+            cairo_line_to(cr_, cx + 3.5, cy - 1.5);
+            cairo_line_to(cr_, cx, cy - 5.5);
+            cairo_close_path(cr_);
+            cairo_move_to(cr_, cx - 3.5, cy + 1.5);
+            cairo_line_to(cr_, cx + 3.5, cy + 1.5);
+            cairo_line_to(cr_, cx, cy + 5.5);
+            cairo_close_path(cr_);
+            cairo_fill(cr_);
+        }
+        Text(b.text, {field.x + 6, field.y, field.width - 12, field.height}, c.text, false, false);
     }
 
     // A frame around the group's content; a named frame carries its title in its top line.
