@@ -166,7 +166,8 @@ const char* const kRunExitCodes =
     "  2  the module was not loaded, was refused by the host, or refused its initialisation\n"
     "  3  the module left host objects behind or misused a handle (wins over 1, 2, 4)\n"
     "  4  a requested action failed: no such command, Execute answered false, no open dialog,\n"
-    "     the dialog did not accept an action or stayed open, the report could not be written\n"
+    "     the dialog did not accept an action or stayed open, the report could not be written,\n"
+    "     the dialog could not be drawn (draw:)\n"
     "Actions stop at the first one that is not done; the module is shut down as usual.";
 
 // Writes the run's report where --report asked for it. False (with a message) when it could not.
