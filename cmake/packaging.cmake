@@ -7,25 +7,11 @@
 #
 # `cmake --build --preset <platform> --target package` writes build/<platform>/package/
 # corvel-<version>-<platform>.zip (tar.gz on Linux) and a .sha256 file beside it (sha256sum format,
-# so `sha256sum -c` checks it). The help file is typeset from docs/manual.md and also placed beside
-# the built module, where the module looks for it.
-find_package(Python3 COMPONENTS Interpreter)
-
-set(CORVEL_MANUAL_SOURCE ${CMAKE_CURRENT_SOURCE_DIR}/docs/manual.md)
-if(Python3_Interpreter_FOUND AND EXISTS ${CORVEL_MANUAL_SOURCE})
-  get_target_property(_corvel_module_dir corvel LIBRARY_OUTPUT_DIRECTORY)
-  if(NOT _corvel_module_dir)
-    set(_corvel_module_dir ${CMAKE_CURRENT_BINARY_DIR})
-  endif()
-  set(_corvel_pdf ${_corvel_module_dir}/Corvel.pdf)
-  add_custom_command(OUTPUT ${_corvel_pdf}
-    COMMAND Python3::Interpreter ${CMAKE_CURRENT_SOURCE_DIR}/scripts/make_manual_pdf.py
-            ${CORVEL_MANUAL_SOURCE} ${_corvel_pdf}
-    DEPENDS ${CORVEL_MANUAL_SOURCE} ${CMAKE_CURRENT_SOURCE_DIR}/scripts/make_manual_pdf.py
-    COMMENT "Typesetting the help file Corvel.pdf"
-    VERBATIM)
-  add_custom_target(corvel_manual ALL DEPENDS ${_corvel_pdf})
-
+# so `sha256sum -c` checks it). The help file is typeset from docs/manual.md (manual.cmake) and also
+# placed beside the built module, where the module looks for it.
+include(${CMAKE_CURRENT_LIST_DIR}/manual.cmake)
+set(_corvel_pdf ${CORVEL_MANUAL_FILE})
+if(CORVEL_MANUAL_FILE)
   if(WIN32)
     set(_corvel_platform windows-x64)
     set(_corvel_archive_format zip)
@@ -49,5 +35,5 @@ if(Python3_Interpreter_FOUND AND EXISTS ${CORVEL_MANUAL_SOURCE})
     COMMENT "Packaging corvel-${PROJECT_VERSION}-${_corvel_platform}"
     VERBATIM)
 else()
-  message(STATUS "No python3 or docs/manual.md: the help file and the package target are not available")
+  message(STATUS "Without the help file the package target is not available")
 endif()

@@ -39,12 +39,14 @@ corvel_need_packages() {
 
 # What the native build needs: compiler, CMake, Ninja, GoogleTest, Google Benchmark, libtiff (the
 # stand-in host decodes the icon with it), header-only nlohmann-json (its scene files and reports)
-# and CLI11 (its command lines; both also in its Windows build), valgrind (the module's load/unload
-# memory check) and python3 (typesets the help file).
+# and CLI11 (its command lines; both also in its Windows build), cairo and pango (it draws dialogs),
+# valgrind (the module's load/unload memory check), WeasyPrint with python3-markdown and the DejaVu
+# fonts (typeset the help file) and poppler-utils (the packages' checks of it). python3-munkres
+# answers python3-fonttools' "scipy or munkres" dependency with 0.1 MB instead of about 230 MB.
 corvel_need_native_tools() {
   corvel_need_packages cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev googletest \
-    libbenchmark-dev libtiff-dev nlohmann-json3-dev libcli11-dev valgrind
-  command -v python3 >/dev/null 2>&1 || corvel_need_packages python3
+    libbenchmark-dev libtiff-dev nlohmann-json3-dev libcli11-dev libcairo2-dev libpango1.0-dev valgrind \
+    weasyprint python3-munkres python3-markdown fonts-dejavu-core poppler-utils
 }
 
 # What the cross builds need: mingw-w64 (posix and win32 variants come together), Wine (64-bit

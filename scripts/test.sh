@@ -16,7 +16,9 @@
 #   4. windows     corvel.xdl64, corvel-host.exe and the suite cross-built with mingw-w64 (preset
 #                  windows); the suite runs under Wine against the Windows module, then
 #                  `corvel-host.exe validate` on it under Wine with the same time budget
-#   5. packages    the plug-in folders for Windows and macOS, archived, with checksums verified
+#   5. packages    the plug-in folders for Windows and macOS, archived, with checksums verified; the
+#                  help file (typeset by the native build, with the dialog drawn by corvel-host) is
+#                  checked in each: fonts embedded, bookmarks, a contents list, the dialog's picture
 #
 # On a fresh Debian 12 machine it first installs what is missing (apt-get; zig from the npm
 # registry into build/toolchains). Slow things stay in build/: zig's libc++ build
@@ -167,8 +169,34 @@ check_archive() { # ARCHIVE MODULE_NAME
   echo "$1: corvel/ with $2, res/ and Corvel.pdf"
 }
 
+# The help file in an archive: every font embedded, a bookmark per section, the contents list on
+# its own page, links, and the dialog's picture.
+check_manual() { # ARCHIVE
+  local dir pdf ok=0 fonts outline
+  dir="$(mktemp -d)"
+  (cd "$dir" && cmake -E tar xf "$1" corvel/Corvel.pdf) || { echo "$1: no corvel/Corvel.pdf"; rm -rf "$dir"; return 1; }
+  pdf="$dir/corvel/Corvel.pdf"
+  fonts="$(pdffonts "$pdf" | tail -n +3)"
+  if [ -z "$fonts" ] || echo "$fonts" | awk '{ if ($(NF-4) != "yes") bad = 1 } END { exit !bad }'; then
+    echo "$1: Corvel.pdf has fonts that are not embedded:"; pdffonts "$pdf"; ok=1
+  fi
+  outline="$(pdftohtml -xml -i -stdout "$pdf" 2>/dev/null | grep -c '<item page=')"
+  [ "$outline" -ge 8 ] || { echo "$1: Corvel.pdf has $outline bookmarks (expected one per section)"; ok=1; }
+  pdftotext -f 2 -l 2 -layout "$pdf" - | grep -q 'Contents' || { echo "$1: Corvel.pdf has no contents list"; ok=1; }
+  pdftotext -f 2 -l 2 -layout "$pdf" - | grep -Eq 'First start on macOS[ .]+[0-9]+' \
+    || { echo "$1: the contents list has no page numbers"; ok=1; }
+  grep -aq '/Subtype /Link' "$pdf" || { echo "$1: Corvel.pdf has no links"; ok=1; }
+  [ "$(pdfimages -list "$pdf" | awk 'NR > 2 && $3 == "image"' | wc -l)" -ge 1 ] \
+    || { echo "$1: Corvel.pdf has no picture of the dialog"; ok=1; }
+  [ $ok -eq 0 ] && echo "$1: Corvel.pdf with $(echo "$fonts" | wc -l) embedded fonts, $outline bookmarks, contents, links and the dialog's picture"
+  rm -rf "$dir"
+  return $ok
+}
+
 step_packages() {
   local preset ok=0 sum
+  # The native build typesets the help file that every package carries.
+  build_preset default corvel_manual || return 1
   for preset in windows macos; do
     build_preset "$preset" package || ok=1
   done
@@ -179,6 +207,8 @@ step_packages() {
   # The newest archive of each platform is this run's (an older version's may lie beside it).
   check_archive "$(ls -t build/windows/package/corvel-*-windows-x64.zip | head -n 1)" corvel.xdl64 || ok=1
   check_archive "$(ls -t build/macos/package/corvel-*-macos-x86_64.zip | head -n 1)" corvel.xlib || ok=1
+  check_manual "$corvel_root/$(ls -t build/windows/package/corvel-*-windows-x64.zip | head -n 1)" || ok=1
+  check_manual "$corvel_root/$(ls -t build/macos/package/corvel-*-macos-x86_64.zip | head -n 1)" || ok=1
   return $ok
 }
 

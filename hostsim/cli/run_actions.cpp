@@ -2,9 +2,12 @@
 #include "run_actions.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 
+#include "hostsim/dialog_drawing.h"
 #include "hostsim/text.h"
 
 namespace corvel_cli {
@@ -114,6 +117,22 @@ Outcome Click(hostsim::Host& host, hostsim::DialogWindow* w, const RunAction& a,
     return Answered(a, host.UserAction(w, a.id), out);
 }
 
+// Draws the window as it is now: the gadgets' values and states and the menu bar the module built.
+Outcome Draw(const hostsim::DialogWindow& w, const RunAction& a, std::ostream& out) {
+    if (!hostsim::DrawingAvailable())
+        return Fail(a, hostsim::DrawingUnavailableReason());
+    if (w.dialogId == 0)
+        return Fail(a, "the dialog was not built from a description, so there is nothing to draw");
+    const std::unique_ptr<hostsim::TextMeasure> measure = hostsim::MakeDrawingTextMeasure();
+    const hostsim::DialogLayout layout = hostsim::LayOutDialog(w.description, *measure, &w);
+    std::string why;
+    if (!hostsim::DrawDialogLayout(layout, a.file, 2, &why))
+        return Fail(a, why);
+    out << a.text << ": dialog " << w.description.symbol << " drawn (" << std::ceil(layout.width) << " x "
+        << std::ceil(layout.height) << " dialog pixels)\n";
+    return Outcome::Done;
+}
+
 } // namespace
 
 bool ParseExecuteAction(const std::string& value, RunAction* out, std::string* why) {
@@ -135,6 +154,15 @@ bool ParseDoAction(const std::string& text, RunAction* a, std::string* why) {
     }
     if (text == "show") {
         a->kind = RunAction::Show;
+        return true;
+    }
+    if (text.rfind("draw:", 0) == 0) {
+        a->kind = RunAction::Draw;
+        a->file = text.substr(5);
+        if (a->file.empty()) {
+            *why = "expected --do draw:FILE.svg or draw:FILE.png";
+            return false;
+        }
         return true;
     }
     if (text.rfind("click:", 0) == 0) {
@@ -175,6 +203,7 @@ Outcome CarryOut(hostsim::Host& host, const RunAction& a, std::ostream& out) {
         out << a.text << ": the dialog closed\n";
         return Outcome::Done;
     case RunAction::Show: ShowWindow(*w, out); return Outcome::Done;
+    case RunAction::Draw: return Draw(*w, a, out);
     case RunAction::Execute: break;
     }
     return Outcome::Done;

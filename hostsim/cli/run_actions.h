@@ -12,10 +12,11 @@
 namespace corvel_cli {
 
 struct RunAction {
-    enum Kind { Execute, Set, Click, Close, Show } kind = Execute;
+    enum Kind { Execute, Set, Click, Close, Show, Draw } kind = Execute;
     int32_t id = 0;      // command or gadget id (0 with Execute: the first command registered)
     int32_t value = 0;
     std::string text;    // as given, for messages
+    std::string file;    // Draw: the picture to write (.svg or .png)
 };
 
 // Reads the value of --execute (empty: the first command) and of --do. Answers false with the

@@ -154,6 +154,8 @@ const char* const kActionHelp =
     "  click:ID          press a button or choose a menu entry\n"
     "  close             close the dialog as the user would\n"
     "  show              print the dialog's gadgets and menu\n"
+    "  draw:FILE         draw the dialog as it is now (values, disabled gadgets, menu bar)\n"
+    "                    into FILE.svg or FILE.png (PNG at twice the dialog's size)\n"
     "Each action's answer is printed to stdout, among the module's console lines.\n";
 
 const char* const kRunExitCodes =
@@ -164,7 +166,8 @@ const char* const kRunExitCodes =
     "  2  the module was not loaded, was refused by the host, or refused its initialisation\n"
     "  3  the module left host objects behind or misused a handle (wins over 1, 2, 4)\n"
     "  4  a requested action failed: no such command, Execute answered false, no open dialog,\n"
-    "     the dialog did not accept an action or stayed open, the report could not be written\n"
+    "     the dialog did not accept an action or stayed open, the report could not be written,\n"
+    "     the dialog could not be drawn (draw:)\n"
     "Actions stop at the first one that is not done; the module is shut down as usual.";
 
 // Writes the run's report where --report asked for it. False (with a message) when it could not.

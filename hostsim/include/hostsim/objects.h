@@ -209,6 +209,7 @@ struct C4D_DialogWindowImpl {
     void* layoutData = nullptr;   // set when opened through RestoreLayout
     int32_t openCount = 0;        // successful openings
     int32_t dialogId = 0;         // last description built by LoadDialogResource (0: none)
+    hostsim::DialogDescription description; // that description, with its texts (for drawing)
     std::map<int32_t, hostsim::Gadget> gadgets;
     std::vector<int32_t> gadgetOrder; // gadget ids in description order
     std::vector<hostsim::MenuItem> menu;

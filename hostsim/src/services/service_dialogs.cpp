@@ -151,6 +151,7 @@ static bool DlgLoadDialogResource(C4D_DialogWindow* w, int32_t dialogId, const C
     w->gadgetOrder.clear();
     AddGadgets(w, description.elements);
     w->dialogId = dialogId;
+    w->description = std::move(description);
     return true;
 }
 
