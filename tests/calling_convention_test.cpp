@@ -22,7 +22,7 @@ extern "C" bool CorvelDirtyTrue();
 extern "C" bool CorvelDirtyFalse();
 extern "C" int8_t CorvelDirtyMinusOne(); // -1 in the low byte only
 asm(R"(
-    .text
+    .pushsection .text
     .p2align 2
     .globl CorvelDirtyTrue
     .type CorvelDirtyTrue, %function
@@ -49,13 +49,14 @@ CorvelDirtyMinusOne:
     movk w0, #0x1234, lsl #16
     ret
     .size CorvelDirtyMinusOne, . - CorvelDirtyMinusOne
+    .popsection
 )");
 
 // How Apple's arm64 code reads a narrow result: all of w0.
 template <auto Operation>
 uint32_t AsAppleReadsIt() {
     const auto entry = CountedOperation<ServiceArea::General, Operation>::TableEntry();
-    return reinterpret_cast<uint32_t (*)()>(entry)();
+    return reinterpret_cast<uint32_t (*)()>(reinterpret_cast<void (*)()>(entry))();
 }
 
 TEST(HostTableResults, NarrowResultsReachTheModuleExtendedTo32Bits) {
@@ -72,8 +73,10 @@ TEST(HostTableResults, TheServiceTablesAnswerBoolsIn32Bits) {
     const C4D_ContainerTable* table = host.Api().container;
     C4D_Container* bc = table->Alloc(7);
     ASSERT_NE(bc, nullptr);
-    auto setBool = reinterpret_cast<uint32_t (*)(C4D_Container*, int32_t, uint32_t)>(table->SetBool);
-    auto getBool = reinterpret_cast<uint32_t (*)(const C4D_Container*, int32_t, uint32_t)>(table->GetBool);
+    auto setBool = reinterpret_cast<uint32_t (*)(C4D_Container*, int32_t, uint32_t)>(
+        reinterpret_cast<void (*)()>(table->SetBool));
+    auto getBool = reinterpret_cast<uint32_t (*)(const C4D_Container*, int32_t, uint32_t)>(
+        reinterpret_cast<void (*)()>(table->GetBool));
     EXPECT_EQ(setBool(bc, 1, 1), 1u);
     EXPECT_EQ(setBool(bc, 2, 0), 1u);
     EXPECT_EQ(getBool(bc, 1, 0), 1u);

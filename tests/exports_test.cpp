@@ -389,8 +389,8 @@ protected:
 };
 
 INSTANTIATE_TEST_SUITE_P(Slice, MacModule, ::testing::Values("x86-64", "arm64"),
-                         [](const ::testing::TestParamInfo<std::string>& info) {
-                             return info.param == "x86-64" ? std::string("x86_64") : info.param;
+                         [](const ::testing::TestParamInfo<std::string>& slice) {
+                             return slice.param == "x86-64" ? std::string("x86_64") : slice.param;
                          });
 
 TEST_P(MacModule, IsADylibForMacOS11OfItsArchitecture) {

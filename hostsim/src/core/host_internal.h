@@ -105,17 +105,19 @@ inline Host::Internal& I() { return H().internal(); }
 // aarch64 Linux leaves the bits above a bool or char result undefined, so the module would read
 // "true" where the host answered false. x86-64 leaves the extension to the caller on both systems.
 template <typename R>
-inline constexpr bool kWidenedResult =
+constexpr bool WidenedResult() {
 #if defined(__aarch64__)
-    std::is_integral_v<R> && sizeof(R) < 4;
-#else
-    false;
+    if constexpr (std::is_integral_v<R>)
+        return sizeof(R) < 4;
 #endif
+    return false;
+}
 
 // A table entry that counts the call against its service area before it runs the operation, so
 // the cost of a module operation can be read in host calls. TableEntry() is what the table holds:
-// the operation as it is, or (kWidenedResult) an entry of the same arguments that answers the
-// result zero- or sign-extended to 32 bits, entered under the table's type.
+// the operation as it is, or (WidenedResult) an entry of the same arguments that answers the
+// result zero- or sign-extended to 32 bits, entered under the table's type (through the generic
+// function pointer type, the one cast between function types that states it is intended).
 template <ServiceArea Area, auto Operation>
 struct CountedOperation;
 template <ServiceArea Area, typename R, typename... Args, R (*Operation)(Args...)>
@@ -132,8 +134,8 @@ struct CountedOperation<Area, Operation> {
         return static_cast<Widened>(Operation(args...));
     }
     static constexpr Entry TableEntry() {
-        if constexpr (kWidenedResult<R>)
-            return reinterpret_cast<Entry>(&CallWidened);
+        if constexpr (WidenedResult<R>())
+            return reinterpret_cast<Entry>(reinterpret_cast<void (*)()>(&CallWidened));
         else
             return &Call;
     }

@@ -91,7 +91,7 @@ int CorvelAppleFprintfEntry(FILE* stream, const char* format, ...);
 // snprintf(buffer, size, format, ...): three fixed arguments in x0-x2, the slots pointer into x3.
 // fprintf(stream, format, ...): two fixed arguments in x0-x1, the slots pointer into x2.
 asm(R"(
-    .text
+    .pushsection .text
     .p2align 2
     .hidden CorvelAppleSnprintfEntry
     .globl CorvelAppleSnprintfEntry
@@ -109,6 +109,7 @@ CorvelAppleFprintfEntry:
     mov x2, sp
     b CorvelAppleVfprintf
     .size CorvelAppleFprintfEntry, . - CorvelAppleFprintfEntry
+    .popsection
 )");
 
 std::vector<ShimEntry> FormattedOutputShims() {
