@@ -25,7 +25,10 @@ set(CORVEL_MANUAL_PDF "" CACHE FILEPATH
     "A help file typeset by another build, used instead of typesetting one (the cross builds)")
 set(CORVEL_MANUAL_FILE "")
 get_target_property(_corvel_module_dir corvel LIBRARY_OUTPUT_DIRECTORY)
-if(NOT _corvel_module_dir)
+if(NOT CORVEL_SHIPPED_MODULE_TARGET STREQUAL "corvel")
+  # The shipped file is joined from several builds (macOS): the help file goes beside it.
+  get_filename_component(_corvel_module_dir "${CORVEL_SHIPPED_MODULE}" DIRECTORY)
+elseif(NOT _corvel_module_dir)
   set(_corvel_module_dir ${CMAKE_CURRENT_BINARY_DIR})
 endif()
 set(_corvel_pdf ${_corvel_module_dir}/Corvel.pdf)

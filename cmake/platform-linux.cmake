@@ -11,3 +11,8 @@ if(NOT CORVEL_SANITIZE)
   target_link_options(corvel PRIVATE -static-libstdc++ -static-libgcc)
 endif()
 set_property(TARGET corvel APPEND PROPERTY LINK_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/cmake/corvel.map)
+
+# A cross build for another processor (Linux arm64) builds GoogleTest with its own compiler.
+if(CMAKE_CROSSCOMPILING)
+  include(cmake/googletest_from_source.cmake)
+endif()

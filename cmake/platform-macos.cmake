@@ -1,10 +1,16 @@
-# macOS x86-64 build of the module: corvel.xlib, a Mach-O dylib for macOS 11.0 and later.
+# macOS build of the module: corvel.xlib, a universal Mach-O file holding an x86-64 and an arm64
+# dylib for macOS 11.0 and later, each built from the same sources with the same flags.
 #
 # zig compiles (toolchain-zig-macos.cmake); Debian's ld64.lld links, because only it honours an
-# export list: the module exports exactly the three host-facing symbols, carries libc++ statically,
+# export list: each slice exports exactly the three host-facing symbols, carries libc++ statically,
 # links only libSystem and is ad-hoc signed. lld 14 cannot drop local symbols while linking (-x is
 # not implemented), so llvm-strip removes them afterwards; it re-signs what it changes ad hoc, and
-# the MacModule tests check that every page hash of the signature matches the shipped file.
+# the MacModule tests check that every page hash of each slice's signature matches the shipped file.
+# llvm-lipo joins the slices; it copies them unchanged, so their signatures stay valid.
+#
+#   slices/x86_64/corvel.xlib   target corvel        (the slice is linked under the shipped name:
+#   slices/arm64/corvel.xlib    target corvel_arm64   the signature's identifier is the file name)
+#   corvel.xlib                 target corvel_universal, the shipped file (with res/ beside it)
 set_target_properties(corvel PROPERTIES SUFFIX ".xlib")
 
 find_program(CORVEL_LD64_LLD NAMES ld64.lld-14 ld64.lld REQUIRED)
@@ -13,27 +19,28 @@ find_program(CORVEL_LLVM_STRIP NAMES llvm-strip-14 llvm-strip REQUIRED)
 # zig's C++ runtime archives (compiler-rt, libc++abi, libc++) live in its cache under hashed names.
 # Link a probe dylib once with zig's verbose link output and read the archive paths from it; the
 # first run builds libc++ for the target (about a minute), later runs reuse the cache.
-function(corvel_find_zig_runtime out_var)
-  if(DEFINED CACHE{CORVEL_ZIG_RUNTIME})
+function(corvel_find_zig_runtime out_var arch target)
+  set(_cache CORVEL_ZIG_RUNTIME_${arch})
+  if(DEFINED CACHE{${_cache}})
     set(_all_present TRUE)
-    foreach(_lib IN LISTS CORVEL_ZIG_RUNTIME)
+    foreach(_lib IN LISTS ${_cache})
       if(NOT EXISTS "${_lib}")
         set(_all_present FALSE)
       endif()
     endforeach()
-    if(_all_present AND CORVEL_ZIG_RUNTIME)
-      set(${out_var} "${CORVEL_ZIG_RUNTIME}" PARENT_SCOPE)
+    if(_all_present AND ${_cache})
+      set(${out_var} "${${_cache}}" PARENT_SCOPE)
       return()
     endif()
   endif()
-  set(_dir "${CMAKE_BINARY_DIR}/zig-runtime-probe")
+  set(_dir "${CMAKE_BINARY_DIR}/zig-runtime-probe/${arch}")
   file(MAKE_DIRECTORY "${_dir}")
   file(WRITE "${_dir}/probe.cpp"
     "#include <string>\nint corvel_probe(int n) { return static_cast<int>(std::to_string(n).size()); }\n")
-  message(STATUS "Locating zig's libc++ for macOS (the first build takes about a minute)")
+  message(STATUS "Locating zig's libc++ for macOS ${arch} (the first build takes about a minute)")
   execute_process(
     COMMAND ${CMAKE_COMMAND} -E env ZIG_VERBOSE_LINK=1
-            ${CMAKE_CXX_COMPILER} -shared probe.cpp -o probe.dylib
+            ${CMAKE_CXX_COMPILER} --target=${target} -shared probe.cpp -o probe.dylib
     WORKING_DIRECTORY "${_dir}"
     RESULT_VARIABLE _rc OUTPUT_VARIABLE _out ERROR_VARIABLE _err)
   if(NOT _rc EQUAL 0)
@@ -49,7 +56,7 @@ function(corvel_find_zig_runtime out_var)
     endif()
     list(APPEND _libs "${_path}")
   endforeach()
-  set(CORVEL_ZIG_RUNTIME "${_libs}" CACHE INTERNAL "zig's compiler-rt, libc++abi and libc++ archives")
+  set(${_cache} "${_libs}" CACHE INTERNAL "zig's compiler-rt, libc++abi and libc++ archives for ${arch}")
   set(${out_var} "${_libs}" PARENT_SCOPE)
 endfunction()
 
@@ -65,17 +72,59 @@ if(NOT EXISTS "${CORVEL_MACOS_LIBSYSTEM}")
   message(FATAL_ERROR "No libSystem stub at ${CORVEL_MACOS_LIBSYSTEM}; is zig installed (scripts/test.sh)?")
 endif()
 
-corvel_find_zig_runtime(_corvel_zig_runtime)
-list(JOIN _corvel_zig_runtime " " _corvel_zig_runtime_args)
-
 set(CORVEL_MACOS_EXPORTS "${CMAKE_CURRENT_SOURCE_DIR}/cmake/corvel-macos.exports")
-set_property(TARGET corvel APPEND PROPERTY LINK_DEPENDS "${CORVEL_MACOS_EXPORTS}")
+find_program(CORVEL_LLVM_LIPO NAMES llvm-lipo-14 llvm-lipo REQUIRED)
 
 # The module link: a dylib (not a bundle: the host loads it as a library) with an rpath install
-# name, dead code removed, only the listed exports, an ad-hoc code signature, local symbols stripped.
+# name, dead code removed, only the listed exports, an ad-hoc code signature, local symbols
+# stripped. The architecture and zig's runtime archives for it come with each slice's target.
 set(CMAKE_CXX_CREATE_SHARED_MODULE
-  "${CORVEL_LD64_LLD} -arch x86_64 -platform_version macos 11.0 11.0 -dylib -install_name @rpath/corvel.xlib -dead_strip -S -adhoc_codesign -exported_symbols_list ${CORVEL_MACOS_EXPORTS} <LINK_FLAGS> <OBJECTS> -o <TARGET> <LINK_LIBRARIES> ${_corvel_zig_runtime_args} ${CORVEL_MACOS_LIBSYSTEM} && ${CORVEL_LLVM_STRIP} -x <TARGET>")
+  "${CORVEL_LD64_LLD} <LINK_FLAGS> -platform_version macos 11.0 11.0 -dylib -install_name @rpath/corvel.xlib -dead_strip -S -adhoc_codesign -exported_symbols_list ${CORVEL_MACOS_EXPORTS} <OBJECTS> -o <TARGET> <LINK_LIBRARIES> ${CORVEL_MACOS_LIBSYSTEM} && ${CORVEL_LLVM_STRIP} -x <TARGET>")
 
-# Stop the build if the compiler does not target macOS 11 on x86-64 (see platform_check.cpp).
+# Stop the build if the compiler does not target macOS 11 on the slice's processor (see
+# platform_check.cpp).
 target_sources(corvel PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/cmake/platform_check.cpp)
 set_property(SOURCE ${CMAKE_CURRENT_SOURCE_DIR}/cmake/platform_check.cpp APPEND PROPERTY COMPILE_DEFINITIONS CORVEL_EXPECT_MACOS)
+
+# The arm64 slice: a second target with everything the x86-64 one was given (sources, include
+# folders, options, definitions, visibility), so both slices build from the same sources and flags.
+add_library(corvel_arm64 MODULE)
+set_target_properties(corvel_arm64 PROPERTIES PREFIX "")
+foreach(_property SOURCES INCLUDE_DIRECTORIES COMPILE_OPTIONS COMPILE_DEFINITIONS COMPILE_FEATURES
+                  C_VISIBILITY_PRESET CXX_VISIBILITY_PRESET VISIBILITY_INLINES_HIDDEN SUFFIX OUTPUT_NAME)
+  get_target_property(_value corvel ${_property})
+  if(_value)
+    set_property(TARGET corvel_arm64 PROPERTY ${_property} "${_value}")
+  endif()
+endforeach()
+
+# Each slice: the compiler's target, the linker's architecture, zig's runtime for it, and a folder
+# of its own (both files are named corvel.xlib).
+foreach(_slice "corvel;x86_64;x86_64-macos.11.0;x86_64" "corvel_arm64;arm64;aarch64-macos.11.0;arm64")
+  list(GET _slice 0 _target)
+  list(GET _slice 1 _arch)
+  list(GET _slice 2 _triple)
+  list(GET _slice 3 _define)
+  corvel_find_zig_runtime(_runtime ${_arch} ${_triple})
+  target_compile_options(${_target} PRIVATE --target=${_triple})
+  target_compile_definitions(${_target} PRIVATE CORVEL_EXPECT_MACOS_ARCH_${_define})
+  target_link_options(${_target} PRIVATE "SHELL:-arch ${_arch}")
+  target_link_libraries(${_target} PRIVATE ${_runtime})
+  set_property(TARGET ${_target} APPEND PROPERTY LINK_DEPENDS "${CORVEL_MACOS_EXPORTS}")
+  set_target_properties(${_target} PROPERTIES LIBRARY_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/slices/${_arch}")
+endforeach()
+# arm64 segments are aligned to 16 KiB pages, so a separate read-only-after-fixups segment
+# (__DATA_CONST) costs a whole page and takes the slice over 64 KiB (66,896 bytes). Its few
+# constant pointers stay in __DATA instead (50,384 bytes); the code is the same.
+target_link_options(corvel_arm64 PRIVATE -no_data_const)
+
+# The shipped file: both slices joined, with the resource folder beside it.
+set(CORVEL_SHIPPED_MODULE "${CMAKE_BINARY_DIR}/corvel.xlib")
+set(CORVEL_SHIPPED_MODULE_TARGET corvel_universal)
+add_custom_command(OUTPUT "${CORVEL_SHIPPED_MODULE}"
+  COMMAND ${CORVEL_LLVM_LIPO} -create $<TARGET_FILE:corvel> $<TARGET_FILE:corvel_arm64> -output "${CORVEL_SHIPPED_MODULE}"
+  COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_CURRENT_SOURCE_DIR}/res ${CMAKE_BINARY_DIR}/res
+  DEPENDS corvel corvel_arm64
+  COMMENT "Joining the x86-64 and arm64 slices into corvel.xlib"
+  VERBATIM)
+add_custom_target(corvel_universal ALL DEPENDS "${CORVEL_SHIPPED_MODULE}")

@@ -6,8 +6,20 @@
 #if !defined(__APPLE__) || !defined(__MACH__) || defined(_WIN32)
 #error "the macOS build does not see __APPLE__/__MACH__"
 #endif
-#if !defined(__x86_64__) || !defined(__LP64__)
-#error "the macOS build must target x86-64"
+#if !defined(__LP64__)
+#error "the macOS build must be 64-bit"
+#endif
+// Each slice of the universal file names the processor it is built for.
+#if defined(CORVEL_EXPECT_MACOS_ARCH_x86_64)
+#if !defined(__x86_64__)
+#error "the x86-64 slice of the macOS build must target x86-64"
+#endif
+#elif defined(CORVEL_EXPECT_MACOS_ARCH_arm64)
+#if !defined(__aarch64__) || defined(__arm64e__)
+#error "the arm64 slice of the macOS build must target arm64 (not arm64e)"
+#endif
+#else
+#error "the macOS build compiles platform_check.cpp once per slice, with the slice's processor named"
 #endif
 #if __ENVIRONMENT_MAC_OS_X_VERSION_MIN_REQUIRED__ != 110000
 #error "the macOS build must target macOS 11.0"

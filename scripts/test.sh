@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
 # Builds and tests everything, then prints a summary; exits non-zero if any step failed.
 #
-#   1. macos       corvel.xlib cross-built with zig + ld64.lld (preset macos), then the native
+#   1. macos       corvel.xlib (universal: x86-64 and arm64 slices) cross-built with zig + ld64.lld
+#                  and joined with llvm-lipo (preset macos), then the native
 #                  suite (preset default) run against it: the stand-in host loads the Mach-O
 #                  module itself (CORVEL_TEST_MODULE names it to the tests). The suites below also
 #                  inspect the file (MacModule tests in tests/exports_test.cpp: signature, install
 #                  name, minimum OS, exports) and load it (tests/macos_loader_test.cpp); they get
 #                  its path in CORVEL_MACOS_MODULE. Then `corvel-host validate` on the macOS module.
+#      arm64       the stand-in host and the suite cross-built for Linux arm64 (preset aarch64) and
+#                  run under qemu-user against the arm64 slice of corvel.xlib, then `corvel-host
+#                  validate` on it there (strictness 3: every case starts a process under qemu)
 #   2. native      Linux build (preset default, warnings as errors), the test suite (with the
 #                  module loaded and unloaded 100 times under valgrind's memcheck: ModuleMemory),
 #                  `corvel-host res check res --strict` on the shipped resource folder, and
@@ -28,7 +32,7 @@ set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 cd "$corvel_root"
 
-all_steps=(macos native sanitizers windows packages)
+all_steps=(macos arm64 native sanitizers windows packages)
 steps=("$@")
 [ ${#steps[@]} -eq 0 ] && steps=("${all_steps[@]}")
 for step in "${steps[@]}"; do
@@ -155,6 +159,24 @@ step_macos() {
   return "$status"
 }
 
+# The same suite and validation on arm64: the host built for Linux arm64 runs the universal module's
+# arm64 slice under qemu-user (the suite's own child processes go through CORVEL_EMULATOR).
+step_arm64() {
+  build_preset macos >/dev/null || return 1
+  export CORVEL_MACOS_MODULE="$corvel_root/build/macos/corvel.xlib"
+  build_preset aarch64 || return 1
+  local status
+  export CORVEL_TEST_MODULE="$CORVEL_MACOS_MODULE"
+  run_ctest aarch64
+  status=$?
+  unset CORVEL_TEST_MODULE
+  export CORVEL_EMULATOR=/usr/bin/qemu-aarch64-static QEMU_LD_PREFIX=/usr/aarch64-linux-gnu
+  run_validate arm64 "$CORVEL_EMULATOR" build/aarch64/hostsim/corvel-host validate "$CORVEL_MACOS_MODULE" \
+    --strictness 3 || status=1
+  unset CORVEL_EMULATOR QEMU_LD_PREFIX
+  return "$status"
+}
+
 # Each archive must hold exactly the plug-in folder: the module, every file of res/, the help file.
 check_archive() { # ARCHIVE MODULE_NAME
   local expected actual
@@ -206,18 +228,20 @@ step_packages() {
   done
   # The newest archive of each platform is this run's (an older version's may lie beside it).
   check_archive "$(ls -t build/windows/package/corvel-*-windows-x64.zip | head -n 1)" corvel.xdl64 || ok=1
-  check_archive "$(ls -t build/macos/package/corvel-*-macos-x86_64.zip | head -n 1)" corvel.xlib || ok=1
+  check_archive "$(ls -t build/macos/package/corvel-*-macos-universal.zip | head -n 1)" corvel.xlib || ok=1
   check_manual "$corvel_root/$(ls -t build/windows/package/corvel-*-windows-x64.zip | head -n 1)" || ok=1
-  check_manual "$corvel_root/$(ls -t build/macos/package/corvel-*-macos-x86_64.zip | head -n 1)" || ok=1
+  check_manual "$corvel_root/$(ls -t build/macos/package/corvel-*-macos-universal.zip | head -n 1)" || ok=1
   return $ok
 }
 
 corvel_log "Checking tools"
 corvel_need_native_tools
-if wants windows || wants macos || wants packages; then corvel_need_cross_tools; fi
+if wants windows || wants macos || wants arm64 || wants packages; then corvel_need_cross_tools; fi
+if wants arm64; then corvel_need_arm64_tools; fi
 
 unset CORVEL_MACOS_MODULE CORVEL_TEST_MODULE
 wants macos && run_step macos step_macos
+wants arm64 && run_step arm64 step_arm64
 wants native && run_step native step_native
 wants sanitizers && run_step sanitizers step_sanitizers
 wants windows && run_step windows step_windows

@@ -24,6 +24,13 @@ using hostsim::BinaryImage;
 using hostsim::BinaryKind;
 
 const std::vector<std::string> kHostExports = {"c4d_main", "g_CpuYieldDelegate", "g_maxon"};
+// The processor the suite runs on, as the reader names it: the module under test is built for it
+// (of a universal macOS file, the slice the host's loader runs).
+#if defined(__aarch64__)
+constexpr const char* kMachineArchitecture = "arm64";
+#else
+constexpr const char* kMachineArchitecture = "x86-64";
+#endif
 constexpr int64_t kVersionStamp = 2022901;
 // A text only the quality combo box (10010) uses; the macOS build leaves that box empty.
 constexpr const char* kQualityOnlyText = "Low - no filter";
@@ -52,13 +59,19 @@ const BinaryImage& LoadOnce(std::optional<BinaryImage>& slot, const std::string&
 
 const BinaryImage& ModuleUnderTest() {
     static std::optional<BinaryImage> image;
-    return LoadOnce(image, corvel_test::BuiltModule());
+    const BinaryImage& file = LoadOnce(image, corvel_test::BuiltModule());
+    if (!file.IsUniversal())
+        return file;
+    const BinaryImage* slice = file.Slice(kMachineArchitecture);
+    if (!slice)
+        throw std::runtime_error(corvel_test::BuiltModule() + " has no " + kMachineArchitecture + " slice");
+    return *slice;
 }
 
 // ------------------------------------------------------------------------------------------------
 // The module this suite loads (corvel.xso64 natively, corvel.xdl64 under Wine). When the suite
-// runs against the macOS module (CORVEL_TEST_MODULE), the checks of this platform's file format
-// give way to the MacModule tests below.
+// runs against the macOS module (CORVEL_TEST_MODULE), it is the slice of this machine's processor,
+// and the checks of this platform's file format give way to the MacModule tests below.
 // ------------------------------------------------------------------------------------------------
 
 #define SKIP_FOR_THE_MACOS_MODULE()                                                                  \
@@ -71,7 +84,7 @@ TEST(ModuleFile, IsA64BitLibraryOfThisPlatform) {
     SKIP_FOR_THE_MACOS_MODULE();
     const auto& info = ModuleUnderTest().Info();
     EXPECT_EQ(info.kind, BinaryKind::SharedLibrary);
-    EXPECT_EQ(info.architecture, "x86-64");
+    EXPECT_EQ(info.architecture, kMachineArchitecture);
 #if defined(_WIN32)
     EXPECT_EQ(info.format, BinaryFormat::Pe);
     EXPECT_EQ(info.internalName, "corvel.xdl64") << "the DLL's own name comes from cmake/corvel.def";
@@ -237,6 +250,68 @@ TEST(BinaryReader, NamesWhatItDoesNotRead) {
     EXPECT_NE(error.find("no/such/module.xso64"), std::string::npos) << error;
 }
 
+// A universal file's slice table, big-endian as lipo writes it: {CPU type, offset, size, alignment}.
+struct FatEntry {
+    uint32_t cpu;
+    uint32_t offset, size, align;
+};
+std::vector<uint8_t> UniversalFile(const std::vector<FatEntry>& entries, size_t fileSize, uint32_t count = UINT32_MAX) {
+    std::vector<uint8_t> bytes(fileSize, 0);
+    auto put = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            bytes[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (24 - 8 * i));
+    };
+    put(0, 0xcafebabe);
+    put(4, count == UINT32_MAX ? static_cast<uint32_t>(entries.size()) : count);
+    for (size_t i = 0; i < entries.size(); ++i) {
+        put(8 + 20 * i, entries[i].cpu);
+        put(12 + 20 * i, 3);
+        put(16 + 20 * i, entries[i].offset);
+        put(20 + 20 * i, entries[i].size);
+        put(24 + 20 * i, entries[i].align);
+    }
+    return bytes;
+}
+
+TEST(BinaryReader, RefusesDamagedUniversalSliceTables) {
+    constexpr uint32_t x86 = 0x01000007, arm = 0x0100000c;
+    const struct {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        const char* reason;
+    } cases[] = {
+        {"no slices", UniversalFile({}, 64), "0 slices"},
+        {"a Java class file (same magic)", UniversalFile({}, 64, 52), "52 slices"},
+        {"a table longer than the file", UniversalFile({{x86, 4096, 16, 12}}, 64, 9), "slice table"},
+        {"a slice past the end", UniversalFile({{x86, 4096, 8192, 12}}, 8192), "outside the file"},
+        {"an empty slice", UniversalFile({{x86, 4096, 0, 12}}, 8192), "is empty"},
+        {"a slice over the table", UniversalFile({{x86, 0, 64, 0}}, 8192), "overlaps the universal header"},
+        {"a slice off its alignment", UniversalFile({{arm, 4096, 64, 14}}, 8192), "alignment"},
+        {"two slices in one place", UniversalFile({{x86, 4096, 4096, 12}, {arm, 6144, 64, 10}}, 16384), "overlaps the x86-64"},
+        {"one processor twice", UniversalFile({{x86, 4096, 64, 12}, {x86, 8192, 64, 12}}, 16384), "x86-64 twice"},
+        {"a slice that is no Mach-O image", UniversalFile({{arm, 4096, 64, 12}}, 8192), "slice arm64 is not a 64-bit Mach-O"},
+    };
+    for (const auto& c : cases) {
+        std::string error;
+        EXPECT_FALSE(BinaryImage::Parse(c.bytes, &error)) << c.what;
+        EXPECT_NE(error.find(c.reason), std::string::npos) << c.what << ": " << error;
+    }
+}
+
+TEST(BinaryReader, RefusesASliceThatHoldsAnotherArchitectureThanItsEntryNames) {
+    const char* path = std::getenv("CORVEL_MACOS_MODULE");
+    if (!path || !*path)
+        GTEST_SKIP() << "no macOS module named (CORVEL_MACOS_MODULE)";
+    std::string error;
+    auto file = BinaryImage::Load(path, &error);
+    ASSERT_TRUE(file) << error;
+    std::vector<uint8_t> bytes = file->Bytes();
+    ASSERT_EQ(bytes[4 + 3], 2) << "two slices";
+    std::swap_ranges(bytes.begin() + 8, bytes.begin() + 12, bytes.begin() + 28); // swap the CPU types
+    EXPECT_FALSE(BinaryImage::Parse(bytes, &error));
+    EXPECT_NE(error.find("holds an image for"), std::string::npos) << error;
+}
+
 TEST(BinaryReader, Sha256MatchesTheStandardVectors) {
     auto hex = [](const std::string& text) {
         const auto digest = hostsim::Sha256(reinterpret_cast<const uint8_t*>(text.data()), text.size());
@@ -256,49 +331,90 @@ TEST(BinaryReader, Sha256MatchesTheStandardVectors) {
 }
 
 // ------------------------------------------------------------------------------------------------
-// The macOS module (build/macos/corvel.xlib) as macOS's own loader and code signing see it: what
-// the stand-in host's Mach-O loader does not check (signature, install name, platform, exports).
-// scripts/test.sh names it in CORVEL_MACOS_MODULE; without it these tests are skipped with that
-// reason, and a named file that is missing or unreadable fails them.
+// The macOS module (build/macos/corvel.xlib, universal: x86-64 and arm64). scripts/test.sh names it
+// in CORVEL_MACOS_MODULE; without it these tests are skipped with that reason, and a named file
+// that is missing or unreadable fails them.
 // ------------------------------------------------------------------------------------------------
 
-class MacModule : public ::testing::Test {
+// The file itself: one slice per processor a Mac has, each where lipo puts it (x86-64 on a 4 KiB,
+// arm64 on a 16 KiB boundary: the pages of its segments).
+const BinaryImage* MacOSModuleFile(std::string* skip) {
+    const char* path = std::getenv("CORVEL_MACOS_MODULE");
+    if (!path || !*path) {
+        *skip = "no macOS module named: set CORVEL_MACOS_MODULE to build/macos/corvel.xlib "
+                "(scripts/test.sh does, after building the macos preset)";
+        return nullptr;
+    }
+    static std::optional<BinaryImage> image;
+    return &LoadOnce(image, path);
+}
+
+TEST(MacUniversalFile, HoldsAnX86_64AndAnArm64SliceOnTheirPageBoundaries) {
+    std::string skip;
+    const BinaryImage* file = MacOSModuleFile(&skip);
+    if (!file)
+        GTEST_SKIP() << skip;
+    ASSERT_TRUE(file->IsUniversal()) << "a Mac on Apple silicon loads only a module with an arm64 slice";
+    EXPECT_EQ(file->Info().format, BinaryFormat::MachO);
+    EXPECT_EQ(file->Info().kind, BinaryKind::SharedLibrary);
+    std::vector<std::string> architectures;
+    for (const auto& slice : file->Slices())
+        architectures.push_back(slice.Info().architecture);
+    EXPECT_EQ(architectures, (std::vector<std::string>{"x86-64", "arm64"}));
+    ASSERT_NE(file->Slice("x86-64"), nullptr);
+    ASSERT_NE(file->Slice("arm64"), nullptr);
+    EXPECT_EQ(file->Slice("x86-64")->Info().sliceOffset % 4096, 0u);
+    EXPECT_EQ(file->Slice("arm64")->Info().sliceOffset % 16384, 0u);
+}
+
+// Each slice as macOS's own loader and code signing see it: what the stand-in host's Mach-O loader
+// does not check (signature, install name, platform, exports). Both slices pass the same checks.
+class MacModule : public ::testing::TestWithParam<std::string> {
 protected:
     void SetUp() override {
-        const char* path = std::getenv("CORVEL_MACOS_MODULE");
-        if (!path || !*path)
-            GTEST_SKIP() << "no macOS module named: set CORVEL_MACOS_MODULE to build/macos/corvel.xlib "
-                            "(scripts/test.sh does, after building the macos preset)";
-        static std::optional<BinaryImage> image;
-        std::string error;
-        if (!image)
-            image = BinaryImage::Load(path, &error);
-        ASSERT_TRUE(image.has_value()) << error;
-        mac_ = &*image;
+        std::string skip;
+        const BinaryImage* file = nullptr;
+        try {
+            file = MacOSModuleFile(&skip);
+        } catch (const std::exception& failure) {
+            FAIL() << failure.what();
+        }
+        if (!file)
+            GTEST_SKIP() << skip;
+        ASSERT_TRUE(file->IsUniversal());
+        mac_ = file->Slice(GetParam());
+        ASSERT_NE(mac_, nullptr) << "no " << GetParam() << " slice";
     }
     const BinaryImage* mac_ = nullptr;
 };
 
-TEST_F(MacModule, IsAnX86_64DylibForMacOS11) {
+INSTANTIATE_TEST_SUITE_P(Slice, MacModule, ::testing::Values("x86-64", "arm64"),
+                         [](const ::testing::TestParamInfo<std::string>& slice) {
+                             return slice.param == "x86-64" ? std::string("x86_64") : slice.param;
+                         });
+
+TEST_P(MacModule, IsADylibForMacOS11OfItsArchitecture) {
     const auto& info = mac_->Info();
     EXPECT_EQ(info.format, BinaryFormat::MachO);
     EXPECT_EQ(info.kind, BinaryKind::SharedLibrary) << "a bundle could not be loaded as a library";
-    EXPECT_EQ(info.architecture, "x86-64");
+    EXPECT_EQ(info.architecture, GetParam()) << "arm64e would need signed pointers throughout";
     EXPECT_EQ(info.platform, "macos");
     EXPECT_EQ(info.minimumOs, "11.0");
     EXPECT_EQ(info.internalName, "@rpath/corvel.xlib");
 }
 
-TEST_F(MacModule, ExportsExactlyTheThreeHostSymbols) {
+TEST_P(MacModule, ExportsExactlyTheThreeHostSymbols) {
     EXPECT_EQ(mac_->Info().ExportNames(), kHostExports);
 }
 
-TEST_F(MacModule, LinksOnlyLibSystem) {
+TEST_P(MacModule, LinksOnlyLibSystem) {
     EXPECT_EQ(mac_->Info().imports, std::vector<std::string>{"/usr/lib/libSystem.B.dylib"})
         << "libc++ must be linked in statically";
 }
 
-TEST_F(MacModule, ImportsOnlyTheseRuntimeFunctions) {
+// None of them variadic: the stand-in host's shims of variadic functions are tested on their own
+// (MacShims), the module's code reaches none.
+TEST_P(MacModule, ImportsOnlyTheseRuntimeFunctions) {
     std::vector<std::string> names;
     for (const auto& symbol : mac_->Info().importedSymbols)
         names.push_back(symbol.library + ": " + symbol.name);
@@ -307,16 +423,18 @@ TEST_F(MacModule, ImportsOnlyTheseRuntimeFunctions) {
                                                system + "strlen"}));
 }
 
-TEST_F(MacModule, ShipsInAtMost64KiB) { EXPECT_LE(mac_->Bytes().size(), 64u * 1024u); }
+TEST_P(MacModule, ShipsInAtMost64KiB) { EXPECT_LE(mac_->Bytes().size(), 64u * 1024u); }
 
-TEST_F(MacModule, IsAdHocSignedOverItsWholeContent) {
+TEST_P(MacModule, IsAdHocSignedOverItsWholeContent) {
+    // An arm64 slice without a valid signature is not loaded by macOS at all.
     const auto& signature = mac_->Info().signature;
     ASSERT_TRUE(signature.present) << "no code signature";
     EXPECT_TRUE(signature.adhoc);
     EXPECT_TRUE(signature.hashesMatch) << "the file changed after it was signed (stripped?)";
+    EXPECT_EQ(signature.identifier, "corvel.xlib") << "the slice was linked under another name";
 }
 
-TEST_F(MacModule, SignatureCheckNoticesAChangedPage) {
+TEST_P(MacModule, SignatureCheckNoticesAChangedPage) {
     // Without this the check above could pass on any file that merely carries a signature blob.
     std::vector<uint8_t> bytes = mac_->Bytes();
     const auto* code = mac_->Info().FindExport("c4d_main");
@@ -329,12 +447,12 @@ TEST_F(MacModule, SignatureCheckNoticesAChangedPage) {
     EXPECT_FALSE(changed->Info().signature.hashesMatch);
 }
 
-TEST_F(MacModule, ReaderRefusesTruncatedOrCorruptedCopiesSafely) {
+TEST_P(MacModule, ReaderRefusesTruncatedOrCorruptedCopiesSafely) {
     ExpectTruncationsRefused(*mac_);
     ExpectCorruptionSurvived(*mac_, 300); // fewer rounds: each intact parse hashes every page
 }
 
-TEST_F(MacModule, RegistrationRecordStartsZeroedAndAStaticInitialiserStoresTheStamps) {
+TEST_P(MacModule, RegistrationRecordStartsZeroedAndAStaticInitialiserStoresTheStamps) {
     const auto bytes = mac_->ExportedBytes("g_maxon", 56);
     ASSERT_TRUE(bytes.has_value()) << "g_maxon is not inside any section of the file";
     EXPECT_TRUE(std::all_of(bytes->bytes.begin(), bytes->bytes.end(), [](uint8_t b) { return b == 0; }))
@@ -342,7 +460,7 @@ TEST_F(MacModule, RegistrationRecordStartsZeroedAndAStaticInitialiserStoresTheSt
     EXPECT_TRUE(mac_->Info().hasStaticInitialisers) << "nothing would store the version stamps";
 }
 
-TEST_F(MacModule, LeavesTheQualityComboBoxEmpty) {
+TEST_P(MacModule, LeavesTheQualityComboBoxEmpty) {
     // The module under test is built from the same sources for another platform: it must carry the
     // text (so that its absence here means something), and both must carry the other boxes' texts.
     if (corvel_test::ModuleIsForMacOS())

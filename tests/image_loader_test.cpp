@@ -12,6 +12,12 @@
 
 #include "hostsim/host.h"
 
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -55,9 +61,21 @@ std::vector<uint8_t> MakeTiff(const TiffSpec& t) {
     return b;
 }
 
+long CurrentProcessId() {
+#ifdef _WIN32
+    return static_cast<long>(_getpid());
+#else
+    return static_cast<long>(getpid());
+#endif
+}
+
 class ImageLoaderTest : public ::testing::Test {
 protected:
-    ImageLoaderTest() : path_(fs::temp_directory_path() / ("corvel-image-" + std::to_string(reinterpret_cast<uintptr_t>(this)) + ".tif")) {}
+    // The process id keeps parallel test processes apart: the fixture's address alone repeats in
+    // every process where addresses are not randomised (under qemu-user they never are).
+    ImageLoaderTest()
+        : path_(fs::temp_directory_path() / ("corvel-image-" + std::to_string(CurrentProcessId()) + "-" +
+                                             std::to_string(reinterpret_cast<uintptr_t>(this)) + ".tif")) {}
     ~ImageLoaderTest() override {
         std::error_code ec;
         fs::remove(path_, ec);

@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdarg>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -26,7 +28,8 @@
 #include "hostsim/host.h"
 #include "hostsim/macho_file.h"
 
-#if defined(__linux__) && defined(__x86_64__)
+#if defined(__linux__) && (defined(__x86_64__) || defined(__aarch64__))
+#define CORVEL_RUNS_MACOS_CODE 1
 #include "macos/libsystem_shims.h"
 #endif
 
@@ -44,11 +47,35 @@ constexpr int64_t kVersionStamp = 2022901;
         GTEST_SKIP() << "no macOS module named: set CORVEL_MACOS_MODULE to build/macos/corvel.xlib"; \
     const std::string path = path##_env
 
-#if defined(__linux__) && defined(__x86_64__)
+#if defined(CORVEL_RUNS_MACOS_CODE)
+
+// The processor this host runs on and another one, as Mach-O names them.
+#if defined(__aarch64__)
+constexpr uint32_t kMachineCpu = hostsim::kMachOCpuArm64, kOtherCpu = hostsim::kMachOCpuX86_64;
+constexpr const char* kMachineName = "arm64";
+#else
+constexpr uint32_t kMachineCpu = hostsim::kMachOCpuX86_64, kOtherCpu = hostsim::kMachOCpuArm64;
+constexpr const char* kMachineName = "x86-64";
+#endif
 
 std::vector<uint8_t> ReadBytes(const std::string& path) {
     std::ifstream in(fs::u8path(path), std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The slice of the universal module that this machine runs, as a thin file of its own.
+std::vector<uint8_t> MachineSlice(const std::string& path) {
+    std::string error;
+    auto slice = hostsim::SelectMachOSlice(ReadBytes(path), kMachineCpu, &error);
+    EXPECT_TRUE(slice.has_value()) << error;
+    return slice ? *slice : std::vector<uint8_t>{};
+}
+
+// qemu-user's /proc/self/maps merges neighbouring mappings of different protection, so it cannot
+// tell the segments apart there (CORVEL_EMULATOR is set when the suite runs under it).
+bool UnderEmulator() {
+    const char* emulator = std::getenv("CORVEL_EMULATOR");
+    return emulator && *emulator;
 }
 
 // A file of its own for one changed copy of the module, removed again.
@@ -145,9 +172,44 @@ std::string PermissionsAt(const void* address) {
     return "unmapped";
 }
 
+TEST(MachOLoader, RunsTheSliceOfThisMachine) {
+    REQUIRE_MAC_MODULE(path);
+    const std::vector<uint8_t> bytes = MachineSlice(path);
+    const hostsim::MachOLayout layout = Layout(bytes);
+    std::vector<hostsim::MachOExport> exports;
+    std::string why;
+    ASSERT_TRUE(hostsim::DecodeMachOExports(bytes, layout, &exports, &why)) << why;
+    auto main = std::find_if(exports.begin(), exports.end(), [](const auto& e) { return e.name == "_c4d_main"; });
+    ASSERT_NE(main, exports.end());
+    auto library = DynamicLibrary::Open(path, &why);
+    ASSERT_TRUE(library) << why;
+    const auto* header = static_cast<const uint8_t*>(library->Symbol("c4d_main")) - main->offset;
+    uint32_t cpu;
+    std::memcpy(&cpu, header + 4, 4);
+    EXPECT_EQ(cpu, kMachineCpu) << "the mapped header is the " << kMachineName << " slice's";
+    EXPECT_EQ(std::memcmp(header, bytes.data(), 4096), 0);
+}
+
+TEST(MachOLoader, RefusesAUniversalFileWithoutASliceForThisMachine) {
+    REQUIRE_MAC_MODULE(path);
+    std::vector<uint8_t> bytes = ReadBytes(path);
+    ASSERT_EQ(bytes[3], 0xbe) << "a universal file";
+    for (size_t entry = 8; entry < 8 + 20 * size_t{bytes[7]}; entry += 20)
+        if (((uint32_t{bytes[entry]} << 24) | (uint32_t{bytes[entry + 1]} << 16) | (uint32_t{bytes[entry + 2]} << 8) |
+             bytes[entry + 3]) == kMachineCpu)
+            bytes[entry + 3] = 0x12; // CPU type 0x1000012 (PowerPC 64)
+    TempModule copy(bytes);
+    std::string why;
+    EXPECT_FALSE(DynamicLibrary::Open(copy.Path(), &why));
+    EXPECT_NE(why.find(std::string("no ") + kMachineName + " slice"), std::string::npos) << why;
+    EXPECT_NE(why.find("0x1000012"), std::string::npos) << "the refusal names what the file holds: " << why;
+}
+
 TEST(MachOLoader, MapsEachSegmentWithItsProtectionAndUnmapsAtClose) {
     REQUIRE_MAC_MODULE(path);
-    const std::vector<uint8_t> bytes = ReadBytes(path);
+    if (UnderEmulator())
+        GTEST_SKIP() << "qemu-user's /proc/self/maps does not show each segment's protection";
+    const std::vector<uint8_t> bytes = MachineSlice(path);
     const hostsim::MachOLayout layout = Layout(bytes);
     std::vector<hostsim::MachOExport> exports;
     std::string why;
@@ -195,7 +257,7 @@ struct Damage {
 
 TEST(MachOLoader, RefusesWhatItCannotServeAndNamesTheReason) {
     REQUIRE_MAC_MODULE(path);
-    const std::vector<uint8_t> original = ReadBytes(path);
+    const std::vector<uint8_t> original = MachineSlice(path);
     const hostsim::MachOLayout layout = Layout(original);
     ASSERT_FALSE(layout.segments.empty());
     const std::vector<Damage> damages = {
@@ -213,7 +275,17 @@ TEST(MachOLoader, RefusesWhatItCannotServeAndNamesTheReason) {
          "0x80000077"},
         {"thread-local variables", [](auto& b, const auto&) { Put32(b, 24, Get32(b, 24) | 0x800000); }, "thread-local"},
         {"a newer macOS", [](auto& b, const auto&) { Put32(b, LoadCommand(b, 0x32) + 12, 14u << 16); }, "macOS 14.0"},
-        {"another processor", [](auto& b, const auto&) { Put32(b, 4, 0x0100000c); }, "x86-64"},
+        {"another processor", [](auto& b, const auto&) { Put32(b, 4, kOtherCpu); }, kMachineName},
+        {"arm64e (signed pointers)",
+         [](auto& b, const auto&) {
+             Put32(b, 4, hostsim::kMachOCpuArm64);
+             Put32(b, 8, hostsim::kMachOSubtypeArm64e);
+         },
+#if defined(__aarch64__)
+         "arm64e"},
+#else
+         kMachineName},
+#endif
         {"a bundle", [](auto& b, const auto&) { Put32(b, 12, 8); }, "not a dynamic library"},
         {"a lazy symbol pointer left unbound",
          [](auto& b, const auto& l) {
@@ -249,7 +321,7 @@ TEST(MachOLoader, RefusesWhatItCannotServeAndNamesTheReason) {
 
 TEST(MachOLoader, TruncatedCopiesAreRefused) {
     REQUIRE_MAC_MODULE(path);
-    const std::vector<uint8_t> original = ReadBytes(path);
+    const std::vector<uint8_t> original = MachineSlice(path);
     for (size_t length : {size_t{0}, size_t{4}, size_t{31}, size_t{200}, size_t{4096}, original.size() / 2, original.size() - 1}) {
         TempModule copy(std::vector<uint8_t>(original.begin(), original.begin() + static_cast<std::ptrdiff_t>(length)));
         std::string why;
@@ -468,6 +540,56 @@ TEST(MacShims, CLocaleTableClassifiesAsciiAtMacOSOffsets) {
     EXPECT_EQ(classes('e') & 0xff, 14u);
 }
 
+// Formatted output as the module calls it. On arm64 Apple's code passes every variadic argument
+// in an 8-byte stack slot (x3-x7 then hold whatever they held) and its va_list is a pointer to such
+// slots; on x86-64 both systems pass them alike and the shims are glibc's.
+TEST(MacShims, FormattedOutputReadsTheModulesArgumentLayout) {
+    char text[64] = {};
+    const char* format = "%d %s %.2f %ld|";
+#if defined(__aarch64__)
+    const double number = 3.25;
+    uint64_t bits;
+    std::memcpy(&bits, &number, 8);
+    const uint64_t slots[] = {42, reinterpret_cast<uint64_t>("slot"), bits, static_cast<uint64_t>(-7L)};
+    const uint64_t junk = 0x5a5a5a5a5a5a5a5a;
+
+    auto* vsnprintf = Shim<int(char*, size_t, const char*, const uint64_t*)>("_vsnprintf");
+    EXPECT_EQ(vsnprintf(text, sizeof text, format, slots), 16);
+    EXPECT_STREQ(text, "42 slot 3.25 -7|");
+
+    // Eight register arguments, then the slots: the stack as Apple's caller leaves it.
+    using AppleSnprintf = int(char*, size_t, const char*, uint64_t, uint64_t, uint64_t, uint64_t, uint64_t, uint64_t,
+                              uint64_t, uint64_t, uint64_t);
+    std::memset(text, 0, sizeof text);
+    EXPECT_EQ(Shim<AppleSnprintf>("_snprintf")(text, sizeof text, format, junk, junk, junk, junk, junk, slots[0], slots[1],
+                                               slots[2], slots[3]),
+              16);
+    EXPECT_STREQ(text, "42 slot 3.25 -7|");
+
+    FILE* file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    using AppleFprintf = int(FILE*, const char*, uint64_t, uint64_t, uint64_t, uint64_t, uint64_t, uint64_t, uint64_t,
+                             uint64_t, uint64_t, uint64_t);
+    EXPECT_EQ(Shim<AppleFprintf>("_fprintf")(file, format, junk, junk, junk, junk, junk, junk, slots[0], slots[1],
+                                             slots[2], slots[3]),
+              16);
+    EXPECT_EQ(Shim<int(FILE*, const char*, const uint64_t*)>("_vfprintf")(file, format, slots), 16);
+    std::rewind(file);
+    char back[64] = {};
+    ASSERT_NE(std::fgets(back, sizeof back, file), nullptr);
+    EXPECT_STREQ(back, "42 slot 3.25 -7|42 slot 3.25 -7|");
+    std::fclose(file);
+
+    // long double is 8 bytes on Apple's side, 16 on glibc's: refused rather than misread.
+    EXPECT_DEATH(vsnprintf(text, sizeof text, "%5.1Lf", slots), "long double");
+#else
+    auto* snprintf = Shim<int(char*, size_t, const char*, ...)>("_snprintf");
+    EXPECT_EQ(snprintf(text, sizeof text, format, 42, "slot", 3.25, -7L), 16);
+    EXPECT_STREQ(text, "42 slot 3.25 -7|");
+    EXPECT_EQ(hostsim::macos::FindShim("_vsnprintf"), reinterpret_cast<void*>(static_cast<int (*)(char*, size_t, const char*, va_list)>(&std::vsnprintf)));
+#endif
+}
+
 TEST(MacShims, StderrVariableHoldsTheHostsStream) {
     auto* stderrp = static_cast<FILE**>(hostsim::macos::FindShim("___stderrp"));
     ASSERT_NE(stderrp, nullptr);
@@ -531,7 +653,7 @@ TEST(MachOLoader, RefusesTheMacModuleWithTheReason) {
     REQUIRE_MAC_MODULE(path);
     std::string why;
     EXPECT_FALSE(DynamicLibrary::Open(path, &why));
-    EXPECT_NE(why.find("only on Linux x86-64"), std::string::npos) << why;
+    EXPECT_NE(why.find("only on Linux x86-64 and arm64"), std::string::npos) << why;
 }
 
 #endif

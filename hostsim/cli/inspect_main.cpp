@@ -4,7 +4,8 @@
 //
 // For each file: format, architecture, kind, internal name, imported libraries, exported symbols,
 // for Mach-O the platform, minimum OS and code signature, and how the registration record g_maxon
-// starts (initialised data holding the version stamps, or zero-filled for a static initialiser).
+// starts (initialised data holding the version stamps, or zero-filled for a static initialiser);
+// for a universal macOS file all of it per slice.
 // Works on modules of any of the three platforms on any platform. Exit codes: 0 every file was
 // read, 1 bad usage, 2 a file could not be read or is not a module image.
 #include <cstdint>
@@ -48,7 +49,12 @@ int main(int argc, char** argv) {
             continue;
         }
         std::cout << argv[i] << "\n" << hostsim::DescribeBinary(*image);
-        std::cout << "g_maxon:       " << DescribeRegistrationRecord(*image) << "\n";
+        if (image->IsUniversal()) {
+            for (const auto& slice : image->Slices())
+                std::cout << "g_maxon (" << slice.Info().architecture << "): " << DescribeRegistrationRecord(slice) << "\n";
+        } else {
+            std::cout << "g_maxon:       " << DescribeRegistrationRecord(*image) << "\n";
+        }
         if (i + 1 < argc)
             std::cout << "\n";
     }

@@ -12,7 +12,8 @@
 // It works on bytes in memory and never executes or maps anything, so a module for another
 // platform can be checked here. Every offset in the file is bounds-checked: a damaged or truncated
 // file is refused with a reason, never read out of bounds. Only 64-bit little-endian images are
-// accepted (the module is built for x86-64 only); universal Mach-O files are refused.
+// accepted. A universal Mach-O file (the macOS module: x86-64 and arm64) is read slice by slice:
+// each slice is an image of its own (BinaryImage::Slices).
 #ifndef CORVEL_HOSTSIM_BINARY_INSPECT_H
 #define CORVEL_HOSTSIM_BINARY_INSPECT_H
 
@@ -72,6 +73,7 @@ struct BinaryInfo {
     std::string platform;              // Mach-O only: "macos", "ios", ... from LC_BUILD_VERSION
     CodeSignature signature;           // Mach-O only
     bool hasStaticInitialisers = false; // ELF .init_array or Mach-O __mod_init_func is non-empty
+    uint64_t sliceOffset = 0;          // a slice of a universal file: where it starts in the file
 
     std::vector<std::string> ExportNames() const;
     const ExportedSymbol* FindExport(const std::string& name) const;
@@ -85,8 +87,17 @@ public:
     // Reads and parses a file. Errors name the file.
     static std::optional<BinaryImage> Load(const std::string& path, std::string* error = nullptr);
 
+    // For a universal Mach-O file: format Mach-O, architecture "universal", no exports or imports of
+    // its own; what each architecture holds is in Slices().
     const BinaryInfo& Info() const { return info_; }
     const std::vector<uint8_t>& Bytes() const { return bytes_; }
+
+    bool IsUniversal() const { return !slices_.empty(); }
+    // The slices of a universal file in the file's order, each parsed from its own bytes (so a
+    // slice's addresses, sections and signature are the slice's); empty for a thin file.
+    const std::vector<BinaryImage>& Slices() const { return slices_; }
+    // The slice for an architecture ("x86-64", "arm64"), or null.
+    const BinaryImage* Slice(const std::string& architecture) const;
 
     // The first `length` bytes of the exported symbol `name` as stored in the file. nullopt when the
     // symbol is not exported or its bytes lie outside the file's sections.
@@ -111,6 +122,7 @@ private:
     std::vector<uint8_t> bytes_;
     BinaryInfo info_;
     std::vector<Section> sections_;
+    std::vector<BinaryImage> slices_;
     friend struct BinaryParser;
 };
 
@@ -118,7 +130,8 @@ const char* ToString(BinaryFormat format);
 const char* ToString(BinaryKind kind);
 
 // A multi-line human-readable report of an image (format, architecture, kind, name, imports,
-// exports, and for Mach-O the minimum OS and the code signature).
+// exports, and for Mach-O the minimum OS and the code signature); for a universal file a line per
+// slice, then each slice's report indented.
 std::string DescribeBinary(const BinaryImage& image);
 
 // Whether this platform's system loader may be given the module file `bytes`: an intact image

@@ -18,6 +18,8 @@
 namespace hostsim {
 
 constexpr uint32_t kMachOCpuX86_64 = 0x01000007;
+constexpr uint32_t kMachOCpuArm64 = 0x0100000c;
+constexpr uint32_t kMachOSubtypeArm64e = 2; // arm64 with pointer authentication
 constexpr uint32_t kMachOFileDylib = 6;
 constexpr uint32_t kMachOFileBundle = 8;
 constexpr uint32_t kMachOPlatformMacOS = 1;
@@ -63,7 +65,7 @@ struct MachORange {
 };
 
 struct MachOLayout {
-    uint32_t cpuType = 0, fileType = 0, headerFlags = 0;
+    uint32_t cpuType = 0, cpuSubtype = 0, fileType = 0, headerFlags = 0;
     std::vector<MachOSegment> segments;     // in load-command order (a fixup's segment index)
     std::vector<std::string> dylibs;        // linked libraries; a bind's ordinal 1 is the first
     std::string installName;                // LC_ID_DYLIB
@@ -110,6 +112,31 @@ struct MachOBind {
     int64_t addend = 0;
     bool weakImport = false;    // a missing symbol binds to null instead of refusing the load
 };
+
+// One architecture's image inside a universal ("fat") file: a whole thin Mach-O file at `offset`.
+struct MachOSlice {
+    uint32_t cpuType = 0, cpuSubtype = 0; // cpuSubtype without the capability bits
+    uint64_t offset = 0, size = 0;
+    uint32_t alignShift = 0;              // the slice starts on a 2^alignShift boundary
+};
+
+// True when `bytes` start with the big-endian magic of a universal file (32- or 64-bit table).
+bool IsUniversalMachO(const std::vector<uint8_t>& bytes);
+
+// The slices of a universal file, in table order, each checked: at least one and at most 16,
+// inside the file, behind the table, on its stated alignment (at most 2^16), not overlapping another,
+// and no CPU type twice. nullopt with `error` set otherwise. The slices' own contents are not read.
+std::optional<std::vector<MachOSlice>> ParseUniversalMachO(const std::vector<uint8_t>& bytes, std::string* error);
+
+// The bytes of the slice for `cpuType`: the whole file when it is thin (whatever its CPU type, so
+// that the caller's check of the header names the mismatch), the slice's copy when it is universal.
+// nullopt with `error` set for a damaged universal file or one without such a slice (the error
+// names the architectures it holds).
+std::optional<std::vector<uint8_t>> SelectMachOSlice(const std::vector<uint8_t>& bytes, uint32_t cpuType,
+                                                    std::string* error);
+
+// "x86-64", "arm64", or "CPU type 0x..." for a Mach-O CPU type.
+std::string MachOCpuName(uint32_t cpuType);
 
 // Parses the header and the load commands. nullopt with `error` set for anything but an intact,
 // thin, 64-bit little-endian Mach-O image.

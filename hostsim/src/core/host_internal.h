@@ -10,6 +10,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <type_traits>
 
 #include "hostsim/host.h"
 
@@ -99,18 +100,47 @@ inline Host& H() {
 
 inline Host::Internal& I() { return H().internal(); }
 
+// Whether a table entry answering R must answer it widened to 32 bits. Apple's arm64 code trusts
+// all 32 bits of a result narrower than that (on Apple's side the callee extends it); GCC on
+// aarch64 Linux leaves the bits above a bool or char result undefined, so the module would read
+// "true" where the host answered false. x86-64 leaves the extension to the caller on both systems.
+template <typename R>
+constexpr bool WidenedResult() {
+#if defined(__aarch64__)
+    if constexpr (std::is_integral_v<R>)
+        return sizeof(R) < 4;
+#endif
+    return false;
+}
+
 // A table entry that counts the call against its service area before it runs the operation, so
-// the cost of a module operation can be read in host calls.
+// the cost of a module operation can be read in host calls. TableEntry() is what the table holds:
+// the operation as it is, or (WidenedResult) an entry of the same arguments that answers the
+// result zero- or sign-extended to 32 bits, entered under the table's type (through the generic
+// function pointer type, the one cast between function types that states it is intended).
 template <ServiceArea Area, auto Operation>
 struct CountedOperation;
 template <ServiceArea Area, typename R, typename... Args, R (*Operation)(Args...)>
 struct CountedOperation<Area, Operation> {
+    using Entry = R (*)(Args...);
+    using Widened = std::conditional_t<std::is_signed_v<R>, int32_t, uint32_t>;
+
     static R Call(Args... args) {
         H().CountHostCall(Area);
         return Operation(args...);
     }
+    static Widened CallWidened(Args... args) {
+        H().CountHostCall(Area);
+        return static_cast<Widened>(Operation(args...));
+    }
+    static constexpr Entry TableEntry() {
+        if constexpr (WidenedResult<R>())
+            return reinterpret_cast<Entry>(reinterpret_cast<void (*)()>(&CallWidened));
+        else
+            return &Call;
+    }
 };
-#define HOSTSIM_COUNTED(area, operation) (&CountedOperation<ServiceArea::area, &operation>::Call)
+#define HOSTSIM_COUNTED(area, operation) (CountedOperation<ServiceArea::area, &operation>::TableEntry())
 
 // A pointer as text, for messages.
 inline std::string Ptr(const void* p) {

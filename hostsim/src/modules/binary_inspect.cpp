@@ -65,7 +65,7 @@ struct BinaryParser {
         else if (in.Size() >= 4 && in.Le<uint32_t>(0, "magic") == 0xfeedfacf)
             ParseMachO();
         else if (in.Size() >= 4 && (in.Be32(0, "magic") == 0xcafebabe || in.Be32(0, "magic") == 0xcafebabf))
-            Fail("universal (fat) Mach-O files are not supported; the module ships one architecture");
+            ParseUniversal();
         else if (in.Size() >= 4 && in.Le<uint32_t>(0, "magic") == 0xfeedface)
             Fail("32-bit Mach-O files are not supported");
         else
@@ -342,6 +342,35 @@ struct BinaryParser {
     }
 
     // ---------------------------------------------------------------------------------------------
+    // Universal Mach-O: each slice a thin 64-bit Mach-O image of the architecture the table names
+    // ---------------------------------------------------------------------------------------------
+    void ParseUniversal() {
+        Info().format = BinaryFormat::MachO;
+        Info().architecture = "universal";
+        std::string error;
+        const auto slices = ParseUniversalMachO(image.bytes_, &error);
+        if (!slices)
+            Fail(error);
+        bool allLibraries = true;
+        for (const MachOSlice& slice : *slices) {
+            const std::string name = "slice " + MachOCpuName(slice.cpuType);
+            std::vector<uint8_t> bytes(image.bytes_.begin() + static_cast<std::ptrdiff_t>(slice.offset),
+                                       image.bytes_.begin() + static_cast<std::ptrdiff_t>(slice.offset + slice.size));
+            if (bytes.size() < 4 || Reader(bytes).Le<uint32_t>(0, "magic") != 0xfeedfacf)
+                Fail(name + " is not a 64-bit Mach-O image");
+            std::optional<BinaryImage> parsed = BinaryImage::Parse(std::move(bytes), &error);
+            if (!parsed)
+                Fail(name + ": " + error);
+            if (parsed->Info().architecture != MachineName(slice.cpuType, BinaryFormat::MachO))
+                Fail(name + " holds an image for " + parsed->Info().architecture);
+            parsed->info_.sliceOffset = slice.offset;
+            allLibraries = allLibraries && parsed->Info().kind == BinaryKind::SharedLibrary;
+            image.slices_.push_back(std::move(*parsed));
+        }
+        Info().kind = allLibraries ? BinaryKind::SharedLibrary : BinaryKind::Other;
+    }
+
+    // ---------------------------------------------------------------------------------------------
     // Mach-O (64-bit, little-endian, thin)
     // ---------------------------------------------------------------------------------------------
     void ParseMachO() {
@@ -351,7 +380,10 @@ struct BinaryParser {
         if (!parsed)
             Fail(error);
         const MachOLayout& layout = *parsed;
-        Info().architecture = MachineName(layout.cpuType, BinaryFormat::MachO);
+        // arm64e (signed pointers) is arm64's CPU type with a subtype of its own.
+        Info().architecture = layout.cpuType == kMachOCpuArm64 && layout.cpuSubtype == kMachOSubtypeArm64e
+                                  ? "arm64e"
+                                  : MachineName(layout.cpuType, BinaryFormat::MachO);
         Info().kind = layout.fileType == kMachOFileDylib    ? BinaryKind::SharedLibrary
                       : layout.fileType == 2                ? BinaryKind::Executable
                       : layout.fileType == kMachOFileBundle ? BinaryKind::Bundle
@@ -509,6 +541,13 @@ struct BinaryParser {
     }
 };
 
+const BinaryImage* BinaryImage::Slice(const std::string& architecture) const {
+    for (const auto& slice : slices_)
+        if (slice.Info().architecture == architecture)
+            return &slice;
+    return nullptr;
+}
+
 std::vector<std::string> BinaryInfo::ExportNames() const {
     std::vector<std::string> names;
     for (const auto& symbol : exports)
@@ -608,6 +647,20 @@ const char* ToString(BinaryKind kind) {
 std::string DescribeBinary(const BinaryImage& image) {
     const BinaryInfo& info = image.Info();
     std::ostringstream out;
+    if (image.IsUniversal()) {
+        out << "format:        Mach-O universal, " << image.Slices().size() << " slices\n";
+        out << "size:          " << image.Bytes().size() << " bytes\n";
+        for (const auto& slice : image.Slices())
+            out << "  " << slice.Info().architecture << " at offset " << slice.Info().sliceOffset << ", "
+                << slice.Bytes().size() << " bytes\n";
+        for (const auto& slice : image.Slices()) {
+            out << "slice " << slice.Info().architecture << ":\n";
+            std::istringstream lines(DescribeBinary(slice));
+            for (std::string line; std::getline(lines, line);)
+                out << "  " << line << '\n';
+        }
+        return out.str();
+    }
     out << "format:        " << ToString(info.format) << ' ' << ToString(info.kind) << '\n';
     out << "architecture:  " << info.architecture << '\n';
     out << "size:          " << image.Bytes().size() << " bytes\n";

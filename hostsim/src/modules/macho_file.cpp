@@ -10,6 +10,10 @@ namespace hostsim {
 namespace {
 
 constexpr uint32_t kMagic64 = 0xfeedfacf;
+constexpr uint32_t kUniversalMagic = 0xcafebabe;   // big-endian, 32-bit slice table
+constexpr uint32_t kUniversalMagic64 = 0xcafebabf; // big-endian, 64-bit slice table
+// lipo writes one slice per architecture; a handful is plenty.
+constexpr uint32_t kMaxSlices = 16;
 constexpr uint32_t kRequiredByLoader = 0x80000000; // LC_REQ_DYLD
 // No real module comes near this; it stops a damaged opcode stream that repeats a fixup an
 // absurd number of times inside a huge segment from running for hours.
@@ -25,6 +29,7 @@ public:
         if (magic != kMagic64)
             FailFormat("not a 64-bit little-endian Mach-O file (magic " + HexText(magic) + ")");
         layout_.cpuType = in_.Le<uint32_t>(4, "CPU type");
+        layout_.cpuSubtype = in_.Le<uint32_t>(8, "CPU subtype") & 0x00ffffffu; // without capability bits
         layout_.fileType = in_.Le<uint32_t>(12, "file type");
         layout_.headerFlags = in_.Le<uint32_t>(24, "header flags");
         const uint32_t commandCount = in_.Le<uint32_t>(16, "load command count");
@@ -444,6 +449,94 @@ bool DecodeMachOBinds(const std::vector<uint8_t>& bytes, const MachOLayout& layo
 bool DecodeMachOExports(const std::vector<uint8_t>& bytes, const MachOLayout& layout, std::vector<MachOExport>* out,
                         std::string* error) {
     return Guarded(error, [&] { DecodeExports(ByteReader(bytes), layout, *out); });
+}
+
+bool IsUniversalMachO(const std::vector<uint8_t>& bytes) {
+    if (bytes.size() < 4)
+        return false;
+    const uint32_t magic = ByteReader(bytes).Be32(0, "magic");
+    return magic == kUniversalMagic || magic == kUniversalMagic64;
+}
+
+std::optional<std::vector<MachOSlice>> ParseUniversalMachO(const std::vector<uint8_t>& bytes, std::string* error) {
+    std::vector<MachOSlice> slices;
+    const bool parsed = Guarded(error, [&] {
+        const ByteReader in(bytes);
+        const uint32_t magic = in.Be32(0, "universal header");
+        if (magic != kUniversalMagic && magic != kUniversalMagic64)
+            FailFormat("not a universal Mach-O file (magic " + HexText(magic) + ")");
+        const bool wide = magic == kUniversalMagic64;
+        const uint32_t count = in.Be32(4, "universal slice count");
+        // Java class files share the magic; their version number reads as a count far above this.
+        if (count == 0 || count > kMaxSlices)
+            FailFormat("universal file with " + std::to_string(count) + " slices (1 to " + std::to_string(kMaxSlices) +
+                       " expected)");
+        const uint64_t entrySize = wide ? 32 : 20;
+        const uint64_t tableEnd = 8 + entrySize * count;
+        in.Require(8, entrySize * count, "universal slice table");
+        for (uint32_t i = 0; i < count; ++i) {
+            const uint64_t at = 8 + entrySize * i;
+            MachOSlice slice;
+            slice.cpuType = in.Be32(at, "slice CPU type");
+            slice.cpuSubtype = in.Be32(at + 4, "slice CPU subtype") & 0x00ffffffu;
+            if (wide) {
+                slice.offset = (uint64_t{in.Be32(at + 8, "slice offset")} << 32) | in.Be32(at + 12, "slice offset");
+                slice.size = (uint64_t{in.Be32(at + 16, "slice size")} << 32) | in.Be32(at + 20, "slice size");
+                slice.alignShift = in.Be32(at + 24, "slice alignment");
+            } else {
+                slice.offset = in.Be32(at + 8, "slice offset");
+                slice.size = in.Be32(at + 12, "slice size");
+                slice.alignShift = in.Be32(at + 16, "slice alignment");
+            }
+            const std::string name = "slice " + std::to_string(i) + " (" + MachOCpuName(slice.cpuType) + ")";
+            if (slice.size == 0)
+                FailFormat(name + " is empty");
+            in.Require(slice.offset, slice.size, name);
+            if (slice.offset < tableEnd)
+                FailFormat(name + " overlaps the universal header");
+            if (slice.alignShift > 16 || slice.offset % (uint64_t{1} << slice.alignShift) != 0)
+                FailFormat(name + " is not on its stated alignment (2^" + std::to_string(slice.alignShift) + ")");
+            for (const MachOSlice& other : slices) {
+                if (other.cpuType == slice.cpuType)
+                    FailFormat("the universal file holds " + MachOCpuName(slice.cpuType) + " twice");
+                if (slice.offset < other.offset + other.size && other.offset < slice.offset + slice.size)
+                    FailFormat(name + " overlaps the " + MachOCpuName(other.cpuType) + " slice");
+            }
+            slices.push_back(slice);
+        }
+    });
+    if (!parsed)
+        return std::nullopt;
+    return slices;
+}
+
+std::optional<std::vector<uint8_t>> SelectMachOSlice(const std::vector<uint8_t>& bytes, uint32_t cpuType,
+                                                    std::string* error) {
+    if (!IsUniversalMachO(bytes))
+        return bytes;
+    const auto slices = ParseUniversalMachO(bytes, error);
+    if (!slices)
+        return std::nullopt;
+    std::string held;
+    for (const MachOSlice& slice : *slices) {
+        if (slice.cpuType == cpuType)
+            return std::vector<uint8_t>(bytes.begin() + static_cast<std::ptrdiff_t>(slice.offset),
+                                        bytes.begin() + static_cast<std::ptrdiff_t>(slice.offset + slice.size));
+        held += (held.empty() ? "" : ", ") + MachOCpuName(slice.cpuType);
+    }
+    if (error)
+        *error = "the universal file has no " + MachOCpuName(cpuType) + " slice (it holds " + held + ")";
+    return std::nullopt;
+}
+
+std::string MachOCpuName(uint32_t cpuType) {
+    switch (cpuType) {
+    case kMachOCpuX86_64: return "x86-64";
+    case kMachOCpuArm64: return "arm64";
+    case 7: return "i386";
+    case 12: return "arm";
+    }
+    return "CPU type " + HexText(cpuType);
 }
 
 std::string MachOVersionText(uint32_t packed) {

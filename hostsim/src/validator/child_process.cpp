@@ -116,7 +116,13 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, files.first.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&actions, 2, files.second.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    // A host built for another processor and run here under qemu-user (no binfmt_misc) starts
+    // its own programs through the same emulator: CORVEL_EMULATOR names it.
     std::vector<std::string> argStore;
+    const char* emulator = std::getenv("CORVEL_EMULATOR");
+    const std::string launched = emulator && *emulator ? std::string(emulator) : program;
+    if (launched != program)
+        argStore.push_back(launched);
     argStore.push_back(program);
     argStore.insert(argStore.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -125,10 +131,10 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     argv.push_back(nullptr);
     pid_t pid = 0;
     std::fflush(nullptr);
-    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    const int spawned = posix_spawn(&pid, launched.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) {
-        result.how = "cannot start " + program + ": " + std::strerror(spawned);
+        result.how = "cannot start " + launched + ": " + std::strerror(spawned);
     } else {
         result.started = true;
         int status = 0;

@@ -98,10 +98,8 @@ void* Address(Fn* fn) {
 }
 
 // Functions whose macOS and glibc forms take the same arguments in the same registers and mean
-// the same (memory, strings, formatted output; va_list is the same structure on both systems).
+// the same (memory, strings, stdio).
 std::vector<ShimEntry> ForwardedFunctions() {
-    using VfprintfFn = int(FILE*, const char*, va_list);
-    using VsnprintfFn = int(char*, size_t, const char*, va_list);
     return {
         {"_malloc", Address(&std::malloc)},
         {"_calloc", Address(&std::calloc)},
@@ -118,10 +116,6 @@ std::vector<ShimEntry> ForwardedFunctions() {
         {"_strncmp", Address(&std::strncmp)},
         {"_strchr", Address(static_cast<const char* (*)(const char*, int)>(&std::strchr))},
         {"_strrchr", Address(static_cast<const char* (*)(const char*, int)>(&std::strrchr))},
-        {"_snprintf", Address(&std::snprintf)},
-        {"_vsnprintf", Address(static_cast<VsnprintfFn*>(&std::vsnprintf))},
-        {"_fprintf", Address(&std::fprintf)},
-        {"_vfprintf", Address(static_cast<VfprintfFn*>(&std::vfprintf))},
         {"_fwrite", Address(&std::fwrite)},
         {"_fputc", Address(&std::fputc)},
         {"_fputs", Address(&std::fputs)},
@@ -129,9 +123,28 @@ std::vector<ShimEntry> ForwardedFunctions() {
     };
 }
 
+} // namespace
+
+#if defined(__x86_64__)
+// Formatted output on x86-64: both systems pass variadic arguments alike and share va_list's
+// layout, so glibc's functions serve as they are. (arm64: formatted_output_arm64.cpp.)
+std::vector<ShimEntry> FormattedOutputShims() {
+    using VfprintfFn = int(FILE*, const char*, va_list);
+    using VsnprintfFn = int(char*, size_t, const char*, va_list);
+    return {
+        {"_snprintf", Address(&std::snprintf)},
+        {"_vsnprintf", Address(static_cast<VsnprintfFn*>(&std::vsnprintf))},
+        {"_fprintf", Address(&std::fprintf)},
+        {"_vfprintf", Address(static_cast<VfprintfFn*>(&std::vfprintf))},
+    };
+}
+#endif
+
+namespace {
+
 std::vector<ShimEntry> BuildTable() {
     std::vector<ShimEntry> table = ForwardedFunctions();
-    for (auto group : {PthreadShims(), LocaleShims()})
+    for (auto group : {FormattedOutputShims(), PthreadShims(), LocaleShims()})
         table.insert(table.end(), group.begin(), group.end());
     table.push_back({"___stderrp", &g_stderrp});
     table.push_back({"___stdoutp", &g_stdoutp});

@@ -2,8 +2,8 @@
 //
 // A macOS module imports its C library, pthread, C++ runtime support and unwinder from
 // /usr/lib/libSystem.B.dylib. The stand-in host serves each import it knows from this table:
-// functions whose macOS and glibc forms share the x86-64 System V calling convention and meaning
-// are forwarded to glibc, the rest (pthread objects, whose layouts and static initialisers differ;
+// functions whose macOS and glibc forms take their arguments alike and mean the same are forwarded
+// to glibc (on arm64 except the variadic ones, whose arguments Apple passes differently), the rest (pthread objects, whose layouts and static initialisers differ;
 // the C locale's character table; the stderr variable; static destructor registration; the lazy
 // binder and the unwinder) are implemented here with macOS's behaviour. The loader refuses a
 // module that imports anything the table does not hold.
@@ -37,6 +37,9 @@ struct ShimEntry {
     void* address;
 };
 std::vector<ShimEntry> PthreadShims();
+// snprintf, fprintf, vsnprintf, vfprintf: glibc's own on x86-64; on arm64 shims that read Apple's
+// variadic argument layout (formatted_output_arm64.cpp).
+std::vector<ShimEntry> FormattedOutputShims();
 std::vector<ShimEntry> LocaleShims();
 // Deletes the thread-specific keys created by code in [begin, begin + size) or whose destructor
 // lies there.

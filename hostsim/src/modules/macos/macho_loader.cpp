@@ -1,14 +1,19 @@
-// The host's loader of macOS modules (Linux x86-64). Both systems use the System V x86-64 calling
-// convention, so the module's code runs as it is once the file is laid out as dyld would lay it
-// out and its imports are bound to the libSystem shims.
+// The host's loader of macOS modules (Linux x86-64 and Linux arm64). It runs the slice built for the
+// machine it runs on: on x86-64 both systems use the System V calling convention; on arm64 Apple's
+// convention differs from the Linux one in ways the host's side of every crossing takes care of
+// (see "macOS modules" in hostsim/README.md: the host's tables widen narrow answers, the shims of
+// variadic functions read Apple's argument layout). The module's code then runs as it is once the
+// file is laid out as dyld would lay it out and its imports are bound to the libSystem shims.
 //
-// Loading, in dyld's order: check the header (x86-64 dylib for macOS no newer than the host stands
+// Loading, in dyld's order: pick the machine's slice of a universal file, check the header (a dylib
+// for this processor and macOS no newer than the host stands
 // in for, no thread-local variables, only the classic rebase/bind information), map the segments,
 // apply the rebases, resolve every import against the shims (all of them before any is written)
 // and apply the binds (lazy ones too, so the lazy binder is never needed), protect each segment as
 // the file says (__DATA_CONST read-only once fixed), then run the initialisers in section order.
 // Unloading runs the ___cxa_atexit handlers in reverse, then the terminators, then unmaps.
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -27,7 +32,19 @@
 namespace hostsim {
 namespace {
 
-constexpr uint64_t kPageSize = 4096; // x86-64 pages on both systems
+#if defined(__x86_64__)
+constexpr uint32_t kMachineCpu = kMachOCpuX86_64;
+#elif defined(__aarch64__)
+constexpr uint32_t kMachineCpu = kMachOCpuArm64;
+#else
+#error "the Mach-O loader runs macOS code on x86-64 and arm64 only"
+#endif
+// Segments are laid out on the module's own page size (4 KiB for x86-64, 16 KiB for arm64) and
+// protected one by one, so each must start on a page of this machine too.
+uint64_t HostPageSize() {
+    static const uint64_t size = static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
+    return size;
+}
 // The newest macOS whose libSystem behaviour the shims reproduce; a module built for a newer one
 // may rely on what they lack (its linker also writes chained fixups from macOS 12 on).
 constexpr uint32_t kNewestMacOS = 13u << 16;
@@ -61,8 +78,11 @@ std::string HexCommand(uint32_t command) {
 }
 
 void CheckHeader(const MachOLayout& layout) {
-    if (layout.cpuType != kMachOCpuX86_64)
-        Refuse("it is not built for x86-64 (CPU type " + std::to_string(layout.cpuType) + ")");
+    if (layout.cpuType != kMachineCpu)
+        Refuse("it is not built for " + MachOCpuName(kMachineCpu) + ", the processor this host runs on (it is for " +
+               MachOCpuName(layout.cpuType) + ")");
+    if (layout.cpuType == kMachOCpuArm64 && layout.cpuSubtype == kMachOSubtypeArm64e)
+        Refuse("it is built for arm64e (signed pointers), which this host does not support");
     if (layout.fileType != kMachOFileDylib)
         Refuse("it is not a dynamic library (Mach-O file type " + std::to_string(layout.fileType) + ")");
     if (layout.platform != kMachOPlatformMacOS)
@@ -99,11 +119,12 @@ struct Span {
 Span CheckSegments(const MachOLayout& layout) {
     Span span{UINT64_MAX, 0};
     std::map<uint64_t, uint64_t> taken; // start -> end
+    const uint64_t page = HostPageSize();
     for (const auto& segment : layout.segments) {
         if (segment.size == 0)
             continue;
-        if (segment.address % kPageSize != 0 || segment.fileOffset % kPageSize != 0)
-            Refuse("segment " + segment.name + " is not page-aligned");
+        if (segment.address % page != 0 || segment.fileOffset % page != 0)
+            Refuse("segment " + segment.name + " is not aligned to this machine's " + std::to_string(page) + "-byte pages");
         if (segment.initProtection & ~7u)
             Refuse("segment " + segment.name + " has unknown protection bits");
         const uint64_t end = segment.address + segment.size;
@@ -138,10 +159,14 @@ struct ResolvedBind {
 class MachOModule final : public DynamicLibrary::Image {
 public:
     static std::unique_ptr<MachOModule> Load(const std::string& path) {
-        std::vector<uint8_t> bytes;
-        if (!ReadWholeFile(path, &bytes))
+        std::vector<uint8_t> file;
+        if (!ReadWholeFile(path, &file))
             Refuse("it cannot be read");
         std::string error;
+        std::optional<std::vector<uint8_t>> slice = SelectMachOSlice(file, kMachineCpu, &error);
+        if (!slice)
+            Refuse(error);
+        const std::vector<uint8_t>& bytes = *slice;
         std::optional<MachOLayout> parsed = ParseMachO(bytes, &error);
         if (!parsed)
             Refuse(error);
@@ -323,7 +348,14 @@ private:
                 protection |= PROT_WRITE;
             if (segment.initProtection & 4)
                 protection |= PROT_EXEC;
-            const uint64_t size = (segment.size + kPageSize - 1) / kPageSize * kPageSize;
+            const uint64_t page = HostPageSize();
+            const uint64_t size = (segment.size + page - 1) / page * page;
+            // The code was written through the data cache; on arm64 the instruction cache must
+            // see it before it runs (no-op on x86-64).
+            if (segment.initProtection & 4) {
+                char* begin = reinterpret_cast<char*>(slide_ + segment.address);
+                __builtin___clear_cache(begin, begin + segment.size);
+            }
             if (mprotect(reinterpret_cast<void*>(slide_ + segment.address), static_cast<size_t>(size), protection) != 0)
                 Refuse("cannot protect segment " + segment.name);
         }
