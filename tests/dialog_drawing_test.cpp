@@ -405,5 +405,18 @@ TEST(DialogPicture, TheCommandLineDrawsFromAFolderAndFromARunningSession) {
     EXPECT_EQ(RunProcess(HostCli(), {"run", folder.Module(), "--do", "draw:" + svg}).exitCode, 4);
 }
 
+// A build without cairo and pango (the Windows build) says so rather than write nothing.
+TEST(DialogPicture, ABuildThatDoesNotDrawSaysSo) {
+    if (hostsim::DrawingAvailable())
+        GTEST_SKIP() << "this build draws";
+    std::string why;
+    EXPECT_FALSE(hostsim::DrawDialogLayout(DialogLayout{}, "d.png", 1, &why));
+    EXPECT_NE(why.find("cairo and pango"), std::string::npos) << why;
+    const ProcessResult r = RunProcess(
+        HostCli(), {"res", "draw", std::string(CORVEL_SOURCE_DIR) + "/res", "dlg_corvel", "--out", "d.png"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("does not draw dialogs"), std::string::npos) << r.err;
+}
+
 } // namespace
 } // namespace corvel_test
