@@ -164,7 +164,7 @@ step_macos() {
 # against the Linux module built for arm64: the module's code on a second processor under Linux's
 # own calling convention.
 step_arm64() {
-  build_preset macos >/dev/null || return 1
+  build_preset macos || return 1
   export CORVEL_MACOS_MODULE="$corvel_root/build/macos/corvel.xlib"
   build_preset aarch64 || return 1
   local status native_log native_pid native_count
