@@ -1,6 +1,7 @@
 # GoogleTest for a cross-built suite (Windows, Linux arm64): built from Debian's sources with the
-# cross compiler, because no prebuilt GoogleTest for the target exists here. A small config file makes the suite's
-# find_package(GTest) pick these targets up exactly as it picks up the system package natively.
+# cross compiler, because no prebuilt GoogleTest for the target exists here. A small config file
+# makes the suite's find_package(GTest) pick these targets up exactly as it picks up the system
+# package natively.
 if(CORVEL_BUILD_TESTS AND CORVEL_BUILD_HOSTSIM AND NOT TARGET GTest::gtest)
   set(CORVEL_GOOGLETEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources for a cross-built suite")
   if(NOT EXISTS ${CORVEL_GOOGLETEST_SOURCE_DIR}/CMakeLists.txt)

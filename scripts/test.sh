@@ -10,7 +10,8 @@
 #                  its path in CORVEL_MACOS_MODULE. Then `corvel-host validate` on the macOS module.
 #      arm64       the stand-in host and the suite cross-built for Linux arm64 (preset aarch64) and
 #                  run under qemu-user against the arm64 slice of corvel.xlib, then `corvel-host
-#                  validate` on it there (strictness 3: every case starts a process under qemu)
+#                  validate` on it there (strictness 3: every case starts a process under qemu),
+#                  meanwhile the suite in one process against the Linux module built for arm64
 #   2. native      Linux build (preset default, warnings as errors), the test suite (with the
 #                  module loaded and unloaded 100 times under valgrind's memcheck: ModuleMemory),
 #                  `corvel-host res check res --strict` on the shipped resource folder, and
@@ -160,19 +161,36 @@ step_macos() {
 }
 
 # The same suite and validation on arm64: the host built for Linux arm64 runs the universal module's
-# arm64 slice under qemu-user (the suite's own child processes go through CORVEL_EMULATOR).
+# arm64 slice under qemu-user (the suite's own child processes go through CORVEL_EMULATOR). While
+# the validator runs (one child process at a time), the suite also runs once more in one process
+# against the Linux module built for arm64: the module's code on a second processor under Linux's
+# own calling convention.
 step_arm64() {
-  build_preset macos >/dev/null || return 1
+  build_preset macos || return 1
   export CORVEL_MACOS_MODULE="$corvel_root/build/macos/corvel.xlib"
   build_preset aarch64 || return 1
-  local status
+  local status native_log native_pid native_count
   export CORVEL_TEST_MODULE="$CORVEL_MACOS_MODULE"
   run_ctest aarch64
   status=$?
   unset CORVEL_TEST_MODULE
   export CORVEL_EMULATOR=/usr/bin/qemu-aarch64-static QEMU_LD_PREFIX=/usr/aarch64-linux-gnu
+  native_log="$(mktemp)"
+  "$CORVEL_EMULATOR" build/aarch64/tests/corvel_tests >"$native_log" 2>&1 &
+  native_pid=$!
   run_validate arm64 "$CORVEL_EMULATOR" build/aarch64/hostsim/corvel-host validate "$CORVEL_MACOS_MODULE" \
     --strictness 3 || status=1
+  if wait "$native_pid"; then
+    native_count="$(sed -n 's/^\[==========\] \([0-9]*\) tests from .* ran.*/\1/p' "$native_log")"
+    echo "the suite in one process against build/aarch64/corvel.xso64: ${native_count:-?} tests passed"
+    tests_passed=$((tests_passed + ${native_count:-0}))
+  else
+    cat "$native_log"
+    echo "the suite in one process against build/aarch64/corvel.xso64 FAILED"
+    tests_failed=$((tests_failed + 1))
+    status=1
+  fi
+  rm -f "$native_log"
   unset CORVEL_EMULATOR QEMU_LD_PREFIX
   return "$status"
 }

@@ -367,6 +367,30 @@ TEST(MacUniversalFile, HoldsAnX86_64AndAnArm64SliceOnTheirPageBoundaries) {
     EXPECT_EQ(file->Slice("arm64")->Info().sliceOffset % 16384, 0u);
 }
 
+// What corvel-inspect prints of the file: every slice with its platform and minimum OS, signature,
+// imports and exports.
+TEST(MacUniversalFile, DescriptionShowsEachSliceInFull) {
+    std::string skip;
+    const BinaryImage* file = MacOSModuleFile(&skip);
+    if (!file)
+        GTEST_SKIP() << skip;
+    const std::string text = hostsim::DescribeBinary(*file);
+    auto count = [&](const std::string& what) {
+        size_t n = 0;
+        for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+            ++n;
+        return n;
+    };
+    EXPECT_EQ(count("Mach-O universal, 2 slices"), 1u) << text;
+    EXPECT_EQ(count("slice x86-64:"), 1u) << text;
+    EXPECT_EQ(count("slice arm64:"), 1u) << text;
+    EXPECT_EQ(count("platform:      macos 11.0"), 2u) << text;
+    EXPECT_EQ(count("signature:     ad-hoc, page hashes match, identifier corvel.xlib"), 2u) << text;
+    EXPECT_EQ(count("/usr/lib/libSystem.B.dylib: strlen"), 2u) << text;
+    EXPECT_EQ(count("  c4d_main  0x"), 2u) << text;
+    EXPECT_EQ(count("  g_maxon  0x"), 2u) << text;
+}
+
 // Each slice as macOS's own loader and code signing see it: what the stand-in host's Mach-O loader
 // does not check (signature, install name, platform, exports). Both slices pass the same checks.
 class MacModule : public ::testing::TestWithParam<std::string> {

@@ -6,11 +6,12 @@
 // file is laid out as dyld would lay it out and its imports are bound to the libSystem shims.
 //
 // Loading, in dyld's order: pick the machine's slice of a universal file, check the header (a dylib
-// for this processor and macOS no newer than the host stands
-// in for, no thread-local variables, only the classic rebase/bind information), map the segments,
-// apply the rebases, resolve every import against the shims (all of them before any is written)
-// and apply the binds (lazy ones too, so the lazy binder is never needed), protect each segment as
-// the file says (__DATA_CONST read-only once fixed), then run the initialisers in section order.
+// for this processor and macOS no newer than the host stands in for, no thread-local variables,
+// only the classic rebase/bind information), map the segments, apply the rebases, resolve every
+// import against the shims (all of them before any is written) and apply the binds (lazy ones too,
+// so the lazy binder is never needed), protect each segment as the file says (__DATA_CONST
+// read-only once fixed; the instruction cache synchronised), then run the initialisers in section
+// order.
 // Unloading runs the ___cxa_atexit handlers in reverse, then the terminators, then unmaps.
 #include <sys/mman.h>
 #include <unistd.h>
