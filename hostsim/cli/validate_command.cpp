@@ -159,7 +159,13 @@ int Replay(const std::string& module, const std::string& caseJson) {
         return validate::kExitUsage;
     }
     std::cout << "replaying [" << spec.group << "] " << spec.name << "\n";
-    const validate::CaseResult r = validate::RunCase(module, spec);
+    validate::CaseResult r = validate::RunCase(module, spec);
+    // A scenario with a fault is judged against the same scenario without one, as in a validation.
+    if (spec.kind == validate::CaseSpec::Kind::Scenario && spec.fault.n != 0) {
+        validate::CaseSpec reference = spec;
+        reference.fault = validate::Fault{};
+        validate::JudgePrefs(validate::RunCase(module, reference), &r);
+    }
     for (const std::string& f : r.failures)
         std::cout << "  " << f << "\n";
     std::cout << "result: " << (r.status == validate::CaseResult::Status::Passed ? "PASSED" : "FAILED") << "\n";

@@ -186,6 +186,8 @@ public:
         start_ = Clock::now();
         planned_ = 2;   // binding and discovery; the rest is known once they have run
         const CaseSpec bindingCase = SimpleCase(CaseSpec::Kind::Binding, "binding", "load, bind and start");
+        if (options_.listOnly && Wanted(bindingCase))
+            report_.planned.push_back(CasePath(bindingCase.group, bindingCase.name));
         const CaseResult binding = Add(Execute(bindingCase), bindingCase, Wanted(bindingCase));
         if (binding.status != CaseResult::Status::Passed && binding.failures.size() &&
             binding.failures.front().rfind("refused: ", 0) == 0) {
