@@ -454,6 +454,26 @@ TEST_F(ValidateCliTest, CasesCanBeListedFilteredAndAFailureReplayedInOneProcess)
     EXPECT_NE(again.out.find("result: FAILED"), std::string::npos) << again.out;
 }
 
+#ifndef _WIN32
+// The replay line is a command line as printed: a shell runs it as it stands, quotes and all (the
+// discovery case's name has an apostrophe).
+TEST_F(ValidateCliTest, AReplayLineRunsAsPrintedInAShell) {
+    const auto r = Validate(CORVEL_FAKE_MODULE_LEAKS, {"--strictness", "1", "--filter", "discovery/"});
+    EXPECT_EQ(r.exitCode, validate::kExitFailed) << r.out << r.err;
+    std::string line;
+    const auto report = Report();
+    for (const auto& c : report["cases"])
+        if (c["group"] == "discovery" && c.contains("replay"))
+            line = c["replay"].get<std::string>();
+    ASSERT_NE(line.find("dialog'\\''s"), std::string::npos) << line;
+    EXPECT_NE(r.out.find("replay: " + line), std::string::npos) << "the summary prints the same line: " << r.out;
+    const auto shell = hostsim::RunProcess("/bin/sh", {"-c", line});
+    EXPECT_EQ(shell.exitCode, validate::kExitFailed) << line << "\n" << shell.out << shell.err;
+    EXPECT_NE(shell.out.find("replaying [discovery] the dialog's gadgets and menu"), std::string::npos) << shell.out;
+    EXPECT_NE(shell.out.find("left behind"), std::string::npos) << shell.out;
+}
+#endif
+
 } // namespace
 
 namespace {
