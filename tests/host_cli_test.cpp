@@ -212,6 +212,12 @@ TEST(HostCli, APreferencesPathThatCannotBeUsedIsRefusedBeforeTheModuleLoads) {
         EXPECT_TRUE(Contains(r.err, "corvel-host: error: --prefs " + prefs)) << r.err;
         EXPECT_TRUE(r.out.empty()) << "the module was started: " << r.out;
     }
+    // So is a report that could only fail to be written after the run.
+    const ProcessResult report = RunProcess(HostCli(), {"run", folder.Module(), "--report", folder.Path("res"), "--execute"});
+    EXPECT_EQ(report.exitCode, 1) << report.err;
+    EXPECT_TRUE(Contains(report.err, "corvel-host: error: --report " + folder.Path("res") + ": is a directory")) << report.err;
+    EXPECT_TRUE(report.out.empty()) << "the module was started: " << report.out;
+
     const ProcessResult fresh = RunProcess(HostCli(), {"run", folder.Module(), "--prefs", folder.Path("new-prefs.txt")});
     EXPECT_EQ(fresh.exitCode, 0) << "a file that does not exist yet is created: " << fresh.err;
 }

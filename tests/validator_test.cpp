@@ -430,6 +430,12 @@ TEST_F(ValidateCliTest, CasesCanBeListedFilteredAndAFailureReplayedInOneProcess)
     ASSERT_EQ(report["cases"].size(), 1u) << report.dump(1);
     EXPECT_EQ(report["cases"][0]["group"], "reload");
     EXPECT_EQ(report["filters"], nlohmann::json::array({"reload/"}));
+    EXPECT_NE(reload.out.find("result: PASSED (only the 1 case(s) matching the filter)"), std::string::npos) << reload.out;
+
+    // A filter that lets no case through has validated nothing: not a pass.
+    const auto none = Validate(folder_->Module(), {"--strictness", "1", "--filter", "no such case"});
+    EXPECT_EQ(none.exitCode, validate::kExitUsage) << none.out << none.err;
+    EXPECT_NE(none.err.find("no case matches the filter"), std::string::npos) << none.err;
 
     const auto leaks = Validate(CORVEL_FAKE_MODULE_LEAKS, {"--strictness", "1", "--filter", "lifecycle/"});
     EXPECT_EQ(leaks.exitCode, validate::kExitFailed) << leaks.out << leaks.err;

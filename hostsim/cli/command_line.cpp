@@ -189,4 +189,23 @@ std::string WhyNotReadableFile(const std::string& path) {
     return std::string();
 }
 
+std::string WhyNotWritableFile(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path p = fs::u8path(path);
+    if (path.empty())
+        return "an empty path names no file";
+    if (fs::is_directory(p, ec))
+        return "is a directory";
+    const bool existed = fs::exists(p, ec);
+    {
+        std::ofstream probe(p, std::ios::binary | std::ios::app);
+        if (!probe)
+            return std::strerror(errno);
+    }
+    if (!existed)
+        fs::remove(p, ec);
+    return std::string();
+}
+
 } // namespace corvel_cli

@@ -49,6 +49,10 @@ std::string CheckUnsigned(const std::string& text);
 // empty when it is a readable regular file (or a link to one).
 std::string WhyNotReadableFile(const std::string& path);
 
+// Why a report or log cannot be written at `path` (a directory, a missing folder, no permission),
+// or empty. Checked before the work starts; the file is left as it was.
+std::string WhyNotWritableFile(const std::string& path);
+
 int RunCommandMain(int argc, char** argv);
 int PrefsCommandMain(int argc, char** argv);
 int ResCommandMain(int argc, char** argv);

@@ -174,8 +174,9 @@ const char* const kRunExitCodes =
     "exit codes:\n"
     "  0  success\n"
     "  1  bad usage, also an action that does not fit the dialog (no such gadget, a value the\n"
-    "     gadget cannot take, click: on a gadget that holds a value), a scene or preferences file\n"
-    "     that cannot be used, --scene with --no-document\n"
+    "     gadget cannot take, click: on a gadget that holds a value), a scene, preferences,\n"
+    "     report or log path that cannot be used (checked before the module loads), --scene with\n"
+    "     --no-document\n"
     "  2  the module was not loaded (no such file, not a regular file, unreadable), was refused by\n"
     "     the host, or refused its initialisation\n"
     "  3  the module left host objects behind or misused a handle (wins over 1, 2, 4)\n"
@@ -301,6 +302,13 @@ int RunCommandMain(int argc, char** argv) {
         const std::string why = WhyPrefsUnusable(options.host.prefsFile);
         if (!why.empty()) {
             std::cerr << "corvel-host: error: --prefs " << options.host.prefsFile << ": " << why << "\n";
+            return kExitUsage;
+        }
+    }
+    if (!options.reportFile.empty() && options.reportFile != "-") {
+        const std::string why = WhyNotWritableFile(options.reportFile);
+        if (!why.empty()) {
+            std::cerr << "corvel-host: error: --report " << options.reportFile << ": " << why << "\n";
             return kExitUsage;
         }
     }

@@ -131,25 +131,6 @@ private:
     size_t shown_ = 0;
 };
 
-// A report file that cannot be written is found before the cases run, not after. The file is
-// left as it was (a file that did not exist is not left behind).
-std::string WhyUnwritable(const std::string& path) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::path p = fs::u8path(path);
-    if (fs::is_directory(p, ec))
-        return "is a directory";
-    const bool existed = fs::exists(p, ec);
-    {
-        std::ofstream probe(p, std::ios::binary | std::ios::app);
-        if (!probe)
-            return std::strerror(errno);
-    }
-    if (!existed)
-        fs::remove(p, ec);
-    return std::string();
-}
-
 // --replay: one case, in this process, its result printed.
 int Replay(const std::string& module, const std::string& caseJson) {
     validate::CaseSpec spec;
@@ -227,7 +208,7 @@ int ValidateCommandMain(int argc, char** argv) {
     for (const std::string* file : {&jsonFile, &junitFile}) {
         if (file->empty())
             continue;
-        const std::string why = WhyUnwritable(*file);
+        const std::string why = WhyNotWritableFile(*file);
         if (!why.empty()) {
             std::cerr << "corvel-host validate: cannot write the report " << *file << ": " << why
                       << "; no case was run\n";
@@ -244,6 +225,10 @@ int ValidateCommandMain(int argc, char** argv) {
         options.progress = [&progress](const validate::Progress& p) { progress(p); };
     const validate::Report report = validate::Validate(options);
     progress.Clear();
+    if (!options.filters.empty() && report.filterMatches == 0 && !report.moduleRefused) {
+        std::cerr << "corvel-host validate: error: no case matches the filter; --list prints every case\n";
+        return validate::kExitUsage;
+    }
     if (options.listOnly && !report.moduleRefused) {
         for (const std::string& c : report.planned)
             std::cout << c << "\n";

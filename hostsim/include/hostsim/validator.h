@@ -203,6 +203,7 @@ struct Report {
     bool allowSkips = false;
     std::vector<std::string> filters;
     std::vector<std::string> planned;   // with Options::listOnly: every case, as CasePath
+    uint64_t filterMatches = 0;         // cases planned that the filters let through
     bool moduleRefused = false;
     int Count(CaseResult::Status status) const;
     int ExitCode() const;

@@ -142,6 +142,8 @@ void PrintSummary(const Report& report, std::ostream& out) {
         break;
     default: out << "PASSED" << (skipped ? " with " + SkippedText(report) + " (--allow-skips)" : std::string()); break;
     }
+    if (!report.filters.empty() && !report.moduleRefused)
+        out << " (only the " << report.filterMatches << " case(s) matching the filter)";
     out << "\n";
 }
 

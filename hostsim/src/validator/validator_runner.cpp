@@ -188,7 +188,7 @@ public:
         const CaseSpec bindingCase = SimpleCase(CaseSpec::Kind::Binding, "binding", "load, bind and start");
         if (options_.listOnly && Wanted(bindingCase))
             report_.planned.push_back(CasePath(bindingCase.group, bindingCase.name));
-        const CaseResult binding = Add(Execute(bindingCase), bindingCase, Wanted(bindingCase));
+        const CaseResult binding = Add(Execute(bindingCase), bindingCase, Counted(Wanted(bindingCase)));
         if (binding.status != CaseResult::Status::Passed && binding.failures.size() &&
             binding.failures.front().rfind("refused: ", 0) == 0) {
             report_.moduleRefused = true;
@@ -196,7 +196,9 @@ public:
         }
         const CaseSpec discoveryCase = SimpleCase(CaseSpec::Kind::Discover, "discovery", "the dialog's gadgets and menu");
         const CaseResult discovery = Execute(discoveryCase);
-        if (discovery.status != CaseResult::Status::Passed)
+        // Discovery is reported when it failed, or when a filter asked for it by name.
+        const bool discoveryAskedFor = !options_.filters.empty() && Counted(Wanted(discoveryCase));
+        if (discovery.status != CaseResult::Status::Passed || discoveryAskedFor)
             Add(discovery, discoveryCase, true);
         const std::vector<Scenario> scenarios = PlanScenarios(discovery, options_.strictness);
         report_.scenarios = scenarios.size();
@@ -207,8 +209,9 @@ public:
             const CaseSpec c = ScenarioCase(s, Fault{});
             if (options_.listOnly && Wanted(c))
                 report_.planned.push_back(CasePath(c.group, c.name));
+            const bool wanted = Counted(Wanted(c));
             CaseResult r = RunOrSkip(c);
-            references.push_back(Add(r, c, Wanted(c) || r.status == CaseResult::Status::Failed ||
+            references.push_back(Add(r, c, wanted || r.status == CaseResult::Status::Failed ||
                                                 r.status == CaseResult::Status::Crashed));
         }
         const std::vector<CaseSpec> lifecycle = PlanLifecycleCases(options_.strictness, discovery.resourceLoads);
@@ -222,7 +225,7 @@ public:
             for (CaseSpec c : Interleave({{reload}, RenderCases(round), lifecycle, faults})) {
                 if (round > 0)
                     c.name += " (round " + std::to_string(round + 1) + ")";
-                if (Wanted(c))
+                if (Counted(Wanted(c)))
                     cases.push_back(std::move(c));
             }
             planned_ += cases.size();
@@ -273,6 +276,12 @@ private:
         const std::string path = CasePath(c.group, c.name);
         return std::any_of(options_.filters.begin(), options_.filters.end(),
                            [&](const std::string& f) { return path.find(f) != std::string::npos; });
+    }
+
+    // Counts the cases the filters let through (a filter that matches none is a mistake).
+    bool Counted(bool wanted) {
+        report_.filterMatches += wanted ? 1 : 0;
+        return wanted;
     }
 
     double Elapsed() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
