@@ -200,6 +200,7 @@ TEST(HostCli, PathsThatAreNotReadableFilesGetAClearErrorAndTheirExitCode) {
     EXPECT_EQ(inspectMissing.exitCode, 2) << inspectMissing.err;
     EXPECT_TRUE(Contains(inspectMissing.err, "no such file")) << inspectMissing.err;
     EXPECT_TRUE(Contains(inspectMissing.out, "g_maxon:")) << "the readable file is still described";
+    EXPECT_EQ(RunProcess(CORVEL_INSPECT_CLI, {"--exports", folder.Module()}).exitCode, 1) << "an option it does not have";
 }
 
 // A preferences file the host could never keep is refused before the module loads, not logged

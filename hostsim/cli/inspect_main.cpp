@@ -70,6 +70,11 @@ int main(int argc, char** argv) {
                      "prints the exports, imports and registration record of module files (ELF, PE, Mach-O)\n";
         return argc < 2 ? 1 : 0;
     }
+    for (int i = 1; i < argc; ++i)
+        if (argv[i][0] == '-' && WhyNotAFile(argv[i]) == "no such file") {
+            std::cerr << "corvel-inspect: unknown option " << argv[i] << "\nusage: corvel-inspect FILE...\n";
+            return 1;
+        }
     int status = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string notAFile = WhyNotAFile(argv[i]);
