@@ -287,6 +287,16 @@ TEST(HostCli, ShowNamesTitleAndLabelsAndActionsTakeSymbolsAndEntryTexts) {
     EXPECT_EQ(gadget.exitCode, 1) << gadget.err;
     EXPECT_TRUE(Contains(gadget.err, "has no gadget IDC_OUTPT; gadgets that take a value: ")) << gadget.err;
     EXPECT_TRUE(Contains(gadget.err, "IDC_OUTPUT (10003) \"Render to\"")) << gadget.err;
+
+    // A menu entry by its text: the save reaches the preferences file.
+    const std::string prefs = folder.Path("prefs.txt");
+    const ProcessResult menu =
+        RunProcess(HostCli(), {"run", folder.Module(), "--quiet", "--prefs", prefs, "--execute", "--do", "click:save settings"});
+    EXPECT_EQ(menu.exitCode, 0) << menu.err;
+    EXPECT_TRUE(fs::exists(fs::u8path(prefs)));
+    const ProcessResult nowhere = RunProcess(HostCli(), {"run", folder.Module(), "--quiet", "--execute", "--do", "click:Print"});
+    EXPECT_EQ(nowhere.exitCode, 1) << nowhere.err;
+    EXPECT_TRUE(Contains(nowhere.err, "menu entries: 5055 \"Save Settings\"")) << nowhere.err;
 }
 
 TEST(HostCli, MisspeltOptionsSuggestTheNearestAndVersionAndDefaultsAreShown) {
