@@ -266,7 +266,11 @@ int RunModule(const RunOptions& o, const hostsim::Scene* scene, std::ostream* lo
     }
     if (!leaks.empty() || !host.Violations().empty()) {
         std::cerr << "corvel-host: error: the module left " << leaks.size() << " host object(s) behind and misused "
-                  << host.Violations().size() << " handle(s)" << (log ? " (listed in the host log)" : "") << "\n";
+                  << host.Violations().size() << " handle(s)"
+                  << (!log ? " (run without --quiet for the list)"
+                      : o.logFile.empty() ? " (listed in the host log above)"
+                                          : " (listed in " + o.logFile + ")")
+                  << "\n";
         return kExitLeaks;
     }
     if (!initialised) {
