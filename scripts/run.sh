@@ -38,4 +38,4 @@ exec "$host" run "$module" --scene "$scene" --execute \
   --do click:10032 \
   --do set:10003=6031 --do set:10004=6042 --do set:10005=1 --do set:10012=1 --do set:10013=1 \
   --do click:10032 \
-  --render-table "$@" 2>/dev/null
+  --render-table --quiet "$@"

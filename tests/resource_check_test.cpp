@@ -227,13 +227,15 @@ TEST(ResCommand, ADamagedCopyGetsFileLineAndTheRightExitCode) {
     ProcessResult lax = RunProcess(HostCli(), {"res", "check", copy.Path("res")});
     EXPECT_EQ(lax.exitCode, 0) << lax.out;
     EXPECT_TRUE(Contains(lax.out, "dlg_corvel.res:5:20: warning: the text 'T_NOWHERE' of STATICTEXT")) << lax.out;
-    EXPECT_EQ(RunProcess(HostCli(), {"res", "check", copy.Path("res"), "--strict"}).exitCode, 1);
+    // Warnings under --strict have a code of their own, apart from bad usage (1).
+    EXPECT_EQ(RunProcess(HostCli(), {"res", "check", copy.Path("res"), "--strict"}).exitCode, 3);
 
     // An error: the string table loses a ';'.
     copy.Write("res/strings_en-US/c4d_strings.str", "STRINGTABLE\n{\n\tIDS_CORVEL_NAME \"Corvel\"\n}\n");
     const ProcessResult broken = RunProcess(HostCli(), {"res", "check", copy.Path("res"), "--json"});
     EXPECT_EQ(broken.exitCode, 2) << broken.out;
     const nlohmann::json report = nlohmann::json::parse(broken.out);
+    EXPECT_TRUE(report.contains("string_tables")) << "keys in snake_case, as in the other reports: " << report;
     EXPECT_EQ(report["errors"], 1);
     EXPECT_EQ(report["warnings"], 1);
     const nlohmann::json& error = report["diagnostics"][0];
@@ -254,7 +256,15 @@ TEST(ResCommand, AMissingDialogDescriptionFailsWithoutStrict) {
 TEST(ResCommand, BadUsageAndAMissingFolderAreRefused) {
     EXPECT_EQ(RunProcess(HostCli(), {"res"}).exitCode, 1);
     EXPECT_EQ(RunProcess(HostCli(), {"res", "check"}).exitCode, 1);
-    EXPECT_EQ(RunProcess(HostCli(), {"res", "check", "a", "--no-such-flag"}).exitCode, 1);
+    const ProcessResult misspelt = RunProcess(HostCli(), {"res", "check", "a", "--strcit"});
+    EXPECT_EQ(misspelt.exitCode, 1);
+    EXPECT_TRUE(Contains(misspelt.err, "did you mean --strict?")) << misspelt.err;
+    EXPECT_TRUE(Contains(misspelt.err, "run 'corvel-host res check --help'")) << misspelt.err;
+    // A file where the folder belongs is not a folder that happens to be empty.
+    PluginFolder copy;
+    const ProcessResult file = RunProcess(HostCli(), {"res", "check", copy.Path("res/c4d_symbols.h")});
+    EXPECT_EQ(file.exitCode, 2) << file.out << file.err;
+    EXPECT_TRUE(Contains(file.err, "is a file")) << file.err;
     const ProcessResult missing = RunProcess(HostCli(), {"res", "check", "/no/such/folder"});
     EXPECT_EQ(missing.exitCode, 2);
     EXPECT_TRUE(Contains(missing.out, "error: the resource folder does not exist")) << missing.out;

@@ -354,13 +354,135 @@ TEST_F(ValidateCliTest, ARefusedModuleAndABadCommandLineHaveTheirExitCodes) {
     EXPECT_EQ(hostsim::RunProcess(corvel_test::HostCli(), {"validate"}).exitCode, validate::kExitUsage);
 }
 
-TEST_F(ValidateCliTest, ATimeBudgetSkipsTheRestAndStillPasses) {
-    const auto r = Validate(folder_->Module(), {"--strictness", "3", "--budget", "0.001"});
-    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
-    const auto report = Report();
+// A run that skipped cases is not a pass unless asked for, and says so everywhere it reports.
+TEST_F(ValidateCliTest, ATimeBudgetThatSkipsCasesIsIncompleteUnlessSkipsAreAllowed) {
+    const auto r = Validate(folder_->Module(), {"--strictness", "3", "--budget", "0.001", "--seed", "9"});
+    EXPECT_EQ(r.exitCode, validate::kExitIncomplete) << r.out << r.err;
+    EXPECT_NE(r.out.find("result: INCOMPLETE: "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("skipped for the time budget"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("PASSED"), std::string::npos) << r.out;
+    auto report = Report();
     EXPECT_GT(report["figures"]["skipped"].get<int>(), 0);
     EXPECT_EQ(report["figures"]["failed"].get<int>(), 0);
+    EXPECT_EQ(report["result"], "incomplete");
+    EXPECT_EQ(report["complete"], false);
+    EXPECT_EQ(report["allow_skips"], false);
+    EXPECT_EQ(report["exit_code"], validate::kExitIncomplete);
+    EXPECT_EQ(report["seed"], 9);
+    EXPECT_EQ(report["strictness"], 3);
+    std::ifstream xml(std::filesystem::u8path(junit_));
+    std::stringstream text;
+    text << xml.rdbuf();
+    EXPECT_NE(text.str().find("<property name=\"seed\" value=\"9\"/>"), std::string::npos) << text.str();
+    EXPECT_NE(text.str().find("<property name=\"strictness\" value=\"3\"/>"), std::string::npos);
+    EXPECT_NE(text.str().find("<property name=\"result\" value=\"incomplete\"/>"), std::string::npos);
+    EXPECT_NE(text.str().find("<skipped message="), std::string::npos);
+
+    const auto allowed = Validate(folder_->Module(), {"--strictness", "3", "--budget", "0.001", "--allow-skips"});
+    EXPECT_EQ(allowed.exitCode, validate::kExitPassed) << allowed.out << allowed.err;
+    EXPECT_NE(allowed.out.find("result: PASSED with "), std::string::npos) << allowed.out;
+    report = Report();
+    EXPECT_EQ(report["result"], "passed");
+    EXPECT_EQ(report["allow_skips"], true);
+    EXPECT_EQ(report["complete"], false);
 }
+
+TEST_F(ValidateCliTest, NumbersThatMakeNoSenseAreUsageErrorsBeforeAnythingRuns) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--budget", "nan"}, {"--budget", "inf"}, {"--budget", "-1"}, {"--budget", "1e19"},
+          {"--case-timeout", "nan"}, {"--case-timeout", "1e19"}, {"--case-timeout", "0"}, {"--case-timeout", "-5"},
+          {"--seed", "-1"}, {"--seed", "18446744073709551616"}, {"--seed", "1.5"}, {"--render-button", "-3"},
+          {"--repeat", "0"}}) {
+        const auto r = Validate(folder_->Module(), args);
+        EXPECT_EQ(r.exitCode, validate::kExitUsage) << args[0] << " " << args[1] << "\n" << r.out << r.err;
+        EXPECT_NE(r.err.find(args[0]), std::string::npos) << "the message names the option: " << r.err;
+        EXPECT_FALSE(std::filesystem::exists(std::filesystem::u8path(json_))) << args[0] << " " << args[1];
+    }
+    // The largest seed is a seed, not a wrap-around.
+    const auto big = Validate(folder_->Module(), {"--seed", "18446744073709551615", "--filter", "binding/"});
+    EXPECT_EQ(big.exitCode, 0) << big.out << big.err;
+    EXPECT_EQ(Report()["seed"].get<uint64_t>(), 18446744073709551615u);
+}
+
+TEST_F(ValidateCliTest, AReportPathThatCannotBeWrittenIsRefusedBeforeAnyCaseRuns) {
+    const std::string intoMissingFolder = folder_->Path("no/such/folder/report.json");
+    const auto r = hostsim::RunProcess(corvel_test::HostCli(),
+                                       {"validate", folder_->Module(), "--json", intoMissingFolder, "-q"});
+    EXPECT_EQ(r.exitCode, validate::kExitInternal) << r.out << r.err;
+    EXPECT_NE(r.err.find("no case was run"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out.find("result:"), std::string::npos) << r.out;
+    const auto dir = hostsim::RunProcess(corvel_test::HostCli(),
+                                         {"validate", folder_->Module(), "--junit", folder_->Path(""), "-q"});
+    EXPECT_EQ(dir.exitCode, validate::kExitInternal) << dir.out << dir.err;
+    EXPECT_NE(dir.err.find("is a directory"), std::string::npos) << dir.err;
+}
+
+// --list shows the plan without running it; --filter runs a part of it; a failing case names the
+// command that runs it again in one process, and that command reproduces the failure.
+TEST_F(ValidateCliTest, CasesCanBeListedFilteredAndAFailureReplayedInOneProcess) {
+    const auto list = hostsim::RunProcess(corvel_test::HostCli(), {"validate", folder_->Module(), "--strictness", "1", "--list", "-q"});
+    EXPECT_EQ(list.exitCode, 0) << list.err;
+    const std::vector<std::string> lines = list.OutLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& l) { return l.rfind("lifecycle/", 0) == 0; }));
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& l) { return l.rfind("faults/", 0) == 0; }));
+    EXPECT_EQ(list.out.find("result:"), std::string::npos) << "nothing was validated";
+
+    const auto reload = Validate(folder_->Module(), {"--strictness", "1", "--filter", "reload/"});
+    EXPECT_EQ(reload.exitCode, 0) << reload.out << reload.err;
+    const auto report = Report();
+    ASSERT_EQ(report["cases"].size(), 1u) << report.dump(1);
+    EXPECT_EQ(report["cases"][0]["group"], "reload");
+    EXPECT_EQ(report["filters"], nlohmann::json::array({"reload/"}));
+    EXPECT_NE(reload.out.find("result: PASSED (only the 1 case(s) matching the filter)"), std::string::npos) << reload.out;
+
+    // A filter that lets no case through has validated nothing: not a pass.
+    const auto none = Validate(folder_->Module(), {"--strictness", "1", "--filter", "no such case"});
+    EXPECT_EQ(none.exitCode, validate::kExitUsage) << none.out << none.err;
+    EXPECT_NE(none.err.find("no case matches the filter"), std::string::npos) << none.err;
+
+    const auto leaks = Validate(CORVEL_FAKE_MODULE_LEAKS, {"--strictness", "1", "--filter", "lifecycle/"});
+    EXPECT_EQ(leaks.exitCode, validate::kExitFailed) << leaks.out << leaks.err;
+    const size_t at = leaks.out.find("replay: ");
+    ASSERT_NE(at, std::string::npos) << leaks.out;
+    std::string replayCase;
+    const auto failed = Report();
+    for (const auto& c : failed["cases"])
+        if (c["group"] == "lifecycle" && c.contains("replay")) {
+            replayCase = c["replay"].get<std::string>();
+            break;
+        }
+    ASSERT_FALSE(replayCase.empty());
+    EXPECT_NE(replayCase.find(" validate "), std::string::npos) << replayCase;
+    EXPECT_NE(replayCase.find(" --replay '"), std::string::npos) << replayCase;
+    // The case as the command line carries it, run again in this test's own child process.
+    const size_t quote = replayCase.find(" --replay '") + 11;
+    const std::string json = replayCase.substr(quote, replayCase.size() - quote - 1);
+    const auto again = hostsim::RunProcess(corvel_test::HostCli(), {"validate", CORVEL_FAKE_MODULE_LEAKS, "--replay", json});
+    EXPECT_EQ(again.exitCode, validate::kExitFailed) << again.out << again.err;
+    EXPECT_NE(again.out.find("left behind"), std::string::npos) << again.out;
+    EXPECT_NE(again.out.find("result: FAILED"), std::string::npos) << again.out;
+}
+
+#ifndef _WIN32
+// The replay line is a command line as printed: a shell runs it as it stands, quotes and all (the
+// discovery case's name has an apostrophe).
+TEST_F(ValidateCliTest, AReplayLineRunsAsPrintedInAShell) {
+    const auto r = Validate(CORVEL_FAKE_MODULE_LEAKS, {"--strictness", "1", "--filter", "discovery/"});
+    EXPECT_EQ(r.exitCode, validate::kExitFailed) << r.out << r.err;
+    std::string line;
+    const auto report = Report();
+    for (const auto& c : report["cases"])
+        if (c["group"] == "discovery" && c.contains("replay"))
+            line = c["replay"].get<std::string>();
+    ASSERT_NE(line.find("dialog'\\''s"), std::string::npos) << line;
+    EXPECT_NE(r.out.find("replay: " + line), std::string::npos) << "the summary prints the same line: " << r.out;
+    const auto shell = hostsim::RunProcess("/bin/sh", {"-c", line});
+    EXPECT_EQ(shell.exitCode, validate::kExitFailed) << line << "\n" << shell.out << shell.err;
+    EXPECT_NE(shell.out.find("replaying [discovery] the dialog's gadgets and menu"), std::string::npos) << shell.out;
+    EXPECT_NE(shell.out.find("left behind"), std::string::npos) << shell.out;
+}
+#endif
 
 } // namespace
 

@@ -8,6 +8,7 @@
 #define CORVEL_HOSTSIM_CLI_COMMANDS_H
 
 #include <string>
+#include <vector>
 
 namespace CLI {
 class App;
@@ -24,10 +25,33 @@ constexpr int kExitAction = 4;    // a requested action failed
 // The exit codes as one help paragraph, for the footers of the subcommands.
 extern const char* const kExitCodeHelp;
 
+// The version of corvel-host (the project's), as --version prints it.
+extern const char* const kVersion;
+
 // Parses a subcommand's arguments (argv[1] is its name). Answers -1 when the command should go
-// on; otherwise the exit code to return at once: 0 after --help was printed to stdout, kExitUsage
-// after a usage error was printed to stderr.
+// on; otherwise the exit code to return at once: 0 after --help or --version was printed to
+// stdout, kExitUsage after a usage error was printed to stderr, with the nearest option for one
+// that is misspelt and the --help to read. Every option that has a default shows it in --help.
 int ParseSubcommand(CLI::App& app, int argc, char** argv);
+
+// The option of `app` (or of its subcommands) nearest to `given`, a misspelt --option; empty when
+// none is near enough to be what was meant.
+std::string NearestOption(const CLI::App& app, const std::string& given);
+// The one of `names` nearest to `given`, or empty when none is near enough.
+std::string Nearest(const std::vector<std::string>& names, const std::string& given);
+
+// Checks for numeric options that CLI11 would otherwise let through: a finite number of seconds
+// within [min, max], and a whole number that is not negative (no wrap-around of -1).
+std::string CheckSeconds(const std::string& text, double min, double max, bool zeroAllowed);
+std::string CheckUnsigned(const std::string& text);
+
+// Why `path` cannot be read as a file ("no such file", "is a directory, not a file", ...), or
+// empty when it is a readable regular file (or a link to one).
+std::string WhyNotReadableFile(const std::string& path);
+
+// Why a report or log cannot be written at `path` (a directory, a missing folder, no permission),
+// or empty. Checked before the work starts; the file is left as it was.
+std::string WhyNotWritableFile(const std::string& path);
 
 int RunCommandMain(int argc, char** argv);
 int PrefsCommandMain(int argc, char** argv);

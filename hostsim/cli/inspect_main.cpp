@@ -7,9 +7,16 @@
 // starts (initialised data holding the version stamps, or zero-filled for a static initialiser);
 // for a universal macOS file all of it per slice.
 // Works on modules of any of the three platforms on any platform. Exit codes: 0 every file was
-// read, 1 bad usage, 2 a file could not be read or is not a module image.
+// read, 1 bad usage, 2 a file could not be read (no such file, a directory or other non-regular
+// file, unreadable) or is not a module image.
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <optional>
 #include <string>
 
 #include "hostsim/binary_inspect.h"
@@ -31,18 +38,59 @@ std::string DescribeRegistrationRecord(const hostsim::BinaryImage& image) {
     return "initialised data in " + bytes->section + ", stamps " + std::to_string(stamp(0)) + ", " + std::to_string(stamp(8));
 }
 
+// Why `path` is not a file that can be read, or empty when it is.
+std::string WhyNotAFile(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status status = fs::status(fs::u8path(path), ec);
+    if (status.type() == fs::file_type::not_found)
+        return "no such file";
+    if (ec)
+        return ec.message();
+    if (status.type() == fs::file_type::directory)
+        return "is a directory, not a file";
+    if (status.type() != fs::file_type::regular)
+        return "is not a regular file";
+    std::ifstream in(fs::u8path(path), std::ios::binary);
+    if (!in)
+        return std::string("cannot be read: ") + std::strerror(errno);
+    return std::string();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+#ifdef CORVEL_VERSION
+    if (argc == 2 && std::string(argv[1]) == "--version") {
+        std::cout << "corvel-inspect " << CORVEL_VERSION << "\n";
+        return 0;
+    }
+#endif
     if (argc < 2 || std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h") {
         std::cerr << "usage: corvel-inspect FILE...\n"
                      "prints the exports, imports and registration record of module files (ELF, PE, Mach-O)\n";
         return argc < 2 ? 1 : 0;
     }
+    for (int i = 1; i < argc; ++i)
+        if (argv[i][0] == '-' && WhyNotAFile(argv[i]) == "no such file") {
+            std::cerr << "corvel-inspect: unknown option " << argv[i] << "\nusage: corvel-inspect FILE...\n";
+            return 1;
+        }
     int status = 0;
     for (int i = 1; i < argc; ++i) {
+        const std::string notAFile = WhyNotAFile(argv[i]);
+        if (!notAFile.empty()) {
+            std::cerr << "corvel-inspect: " << argv[i] << ": " << notAFile << "\n";
+            status = 2;
+            continue;
+        }
         std::string error;
-        const auto image = hostsim::BinaryImage::Load(argv[i], &error);
+        std::optional<hostsim::BinaryImage> image;
+        try {
+            image = hostsim::BinaryImage::Load(argv[i], &error);
+        } catch (const std::exception& e) {
+            error = std::string(argv[i]) + ": cannot be read: " + e.what();
+        }
         if (!image) {
             std::cerr << "corvel-inspect: " << error << "\n";
             status = 2;

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <iostream>
 #include <iomanip>
+#include <string>
+#include <vector>
 
 #include "commands.h"
 
@@ -22,7 +24,8 @@ const Subcommand kSubcommands[] = {
 };
 
 void PrintUsage(std::ostream& out) {
-    out << "usage: corvel-host COMMAND [arguments]   (corvel-host COMMAND --help for its options)\n\ncommands:\n";
+    out << "usage: corvel-host COMMAND [arguments]   (corvel-host COMMAND --help for its options)\n"
+           "       corvel-host --version\n\ncommands:\n";
     for (const Subcommand& c : kSubcommands)
         out << "  " << std::left << std::setw(10) << c.name << c.summary << "\n";
     out << "\n" << corvel_cli::kExitCodeHelp << "\n";
@@ -41,10 +44,19 @@ int main(int argc, char** argv) {
         PrintUsage(std::cout);
         return corvel_cli::kExitOk;
     }
+    if (!std::strcmp(command, "--version")) {
+        std::cout << "corvel-host " << corvel_cli::kVersion << "\n";
+        return corvel_cli::kExitOk;
+    }
     for (const Subcommand& c : kSubcommands)
         if (!std::strcmp(command, c.name))
             return c.main(argc, argv);
-    std::cerr << "corvel-host: unknown command " << command << "\n\n";
+    std::vector<std::string> names;
+    for (const Subcommand& c : kSubcommands)
+        names.push_back(c.name);
+    const std::string nearest = corvel_cli::Nearest(names, command);
+    std::cerr << "corvel-host: unknown command " << command
+              << (nearest.empty() ? std::string() : "; did you mean " + nearest + "?") << "\n\n";
     PrintUsage(std::cerr);
     return corvel_cli::kExitUsage;
 }

@@ -35,6 +35,11 @@ int PrefsCommandMain(int argc, char** argv) {
     if (parsed >= 0)
         return parsed;
 
+    const std::string notAFile = WhyNotReadableFile(file);
+    if (!notAFile.empty()) {
+        std::cerr << "corvel-host: error: " << file << ": " << notAFile << "\n";
+        return kExitRefused;
+    }
     std::map<int32_t, hostsim::Container> prefs;
     std::string why;
     if (!hostsim::ReadPrefsFile(file, &prefs, &why)) {

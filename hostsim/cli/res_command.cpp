@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -23,9 +24,10 @@
 namespace corvel_cli {
 namespace {
 
-// A folder with warnings only fails a strict check with 1; one with errors, like any file the host
-// cannot use, with kExitRefused.
-constexpr int kExitWarnings = 1;
+// A folder with warnings only fails a strict check with its own code, apart from bad usage (1,
+// as with every subcommand); one with errors, like any file the host cannot use, with
+// kExitRefused.
+constexpr int kExitWarnings = 3;
 
 nlohmann::json ToJson(const hostsim::ResourceCheckReport& report) {
     nlohmann::json findings = nlohmann::json::array();
@@ -39,7 +41,7 @@ nlohmann::json ToJson(const hostsim::ResourceCheckReport& report) {
     return {{"folder", report.folder},
             {"languages", report.languages},
             {"dialogs", report.dialogs},
-            {"stringTables", report.stringTables},
+            {"string_tables", report.stringTables},
             {"errors", report.diagnostics.ErrorCount()},
             {"warnings", report.diagnostics.WarningCount()},
             {"diagnostics", findings}};
@@ -109,8 +111,8 @@ int ResCommandMain(int argc, char** argv) {
     app.require_subcommand(1);
     // A folder given as /path must stay a folder on Windows too, not become a /option.
     app.allow_windows_style_options(false);
-    app.footer("exit codes (check): 0 clean (or warnings only, without --strict), 1 warnings only with --strict\n"
-               "(or bad usage), 2 errors: a file the host cannot use\n"
+    app.footer("exit codes (check): 0 clean (or warnings only, without --strict), 1 bad usage, 2 errors: a file\n"
+               "the host cannot use (or FOLDER is not a folder), 3 warnings only, with --strict\n"
                "exit codes (draw): 0 drawn, 1 bad usage or a build that does not draw, 2 the folder or the\n"
                "description cannot be used, 4 the picture could not be written");
     std::string folder;
@@ -121,7 +123,9 @@ int ResCommandMain(int argc, char** argv) {
                  "its texts, and reports errors (the host cannot use a file) and warnings (it would, but something "
                  "is off) with file, line and column.");
     check->add_option("FOLDER", folder, "the resource folder (the res folder beside the module)")->required();
-    check->add_flag("--strict", strict, "exit 1 when there are warnings");
+    check->add_flag("--strict", strict, "exit 3 when there are warnings");
+    check->footer("exit codes: 0 clean (or warnings only, without --strict), 1 bad usage, 2 errors: a file the\n"
+                  "host cannot use (or FOLDER is not a folder), 3 warnings only, with --strict");
     check->add_flag("--json", json, "print the findings as one JSON document");
     std::string dialog, out;
     double scale = 2;
@@ -139,6 +143,14 @@ int ResCommandMain(int argc, char** argv) {
     if (draw->parsed())
         return Draw(folder, dialog, out, scale);
 
+    std::error_code ec;
+    const auto status = std::filesystem::status(std::filesystem::u8path(folder), ec);
+    if (status.type() != std::filesystem::file_type::not_found && status.type() != std::filesystem::file_type::directory) {
+        std::cerr << "corvel-host res check: error: " << folder << ": "
+                  << (status.type() == std::filesystem::file_type::regular ? "is a file" : "is not a folder")
+                  << "; give the resource folder (the res folder beside the module)\n";
+        return kExitRefused;
+    }
     const hostsim::ResourceCheckReport report = hostsim::CheckResourceFolder(folder);
     if (json)
         std::cout << ToJson(report).dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';

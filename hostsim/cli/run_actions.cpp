@@ -2,10 +2,12 @@
 #include "run_actions.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 #include "hostsim/dialog_drawing.h"
 #include "hostsim/text.h"
@@ -16,43 +18,74 @@ namespace {
 using hostsim::ParseInt32;
 
 Outcome Fail(const RunAction& a, const std::string& why) {
-    std::cerr << "corvel-host: " << a.text << ": " << why << "\n";
+    std::cerr << "corvel-host: error: " << a.text << ": " << why << "\n";
     return Outcome::Failed;
 }
 
 Outcome Misuse(const RunAction& a, const std::string& why) {
-    std::cerr << "corvel-host: " << a.text << ": " << why << "\n";
+    std::cerr << "corvel-host: error: " << a.text << ": " << why << "\n";
     return Outcome::Misused;
 }
 
-// Prints the dialog's answer to a user action; 0 means it did not handle the action.
-Outcome Answered(const RunAction& a, int32_t answer, std::ostream& out) {
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+bool SameText(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// "IDC_OUTPUT (10003) "Render to"": how a gadget is named in messages and lists.
+std::string Describe(const hostsim::Gadget& g) {
+    std::string out = g.symbol.empty() ? std::to_string(g.id) : g.symbol + " (" + std::to_string(g.id) + ")";
+    if (!g.label.empty())
+        out += " " + Quoted(g.label);
+    return out;
+}
+
+std::string EntryList(const hostsim::Gadget& g) {
+    std::string out;
+    for (const auto& c : g.children)
+        out += (out.empty() ? "" : ", ") + std::to_string(c.first) + " " + Quoted(c.second);
+    return out;
+}
+
+// Prints the dialog's answer to a user action; 0 means it did not handle the action. The host
+// refuses a disabled gadget itself; otherwise the module's dialog declined.
+Outcome Answered(const RunAction& a, const hostsim::Gadget* g, int32_t answer, std::ostream& out) {
     out << a.text << ": the dialog answered " << answer << "\n";
-    return answer != 0 ? Outcome::Done : Fail(a, "the dialog did not accept it (see the host log)");
+    if (answer != 0)
+        return Outcome::Done;
+    return Fail(a, g && !g->enabled ? "gadget " + Describe(*g) + " is disabled, so the host did not pass it on"
+                                    : "the dialog did not accept it (its message handler answered 0)");
 }
 
 void ShowWindow(const hostsim::DialogWindow& w, std::ostream& out) {
-    out << "dialog of plug-in " << w.pluginId << (w.open ? " (open)" : " (closed)") << ", description "
-        << w.dialogId << "\n";
+    out << "dialog" << (w.title.empty() ? std::string() : " " + Quoted(w.title)) << " of plug-in " << w.pluginId
+        << (w.open ? " (open)" : " (closed)") << ", description " << w.dialogId << "\n";
     for (int32_t id : w.gadgetOrder) {
         const hostsim::Gadget& g = w.gadgets.at(id);
         out << "  " << g.element << ' ' << g.id << (g.enabled ? "" : " [disabled]");
-        if (!g.name.empty())
-            out << " \"" << g.name << '"';
+        if (!g.label.empty())
+            out << ' ' << Quoted(g.label);
+        if (!g.symbol.empty())
+            out << " (" << g.symbol << ")";
         if (g.kind == hostsim::GadgetKind::Check)
             out << " = " << (g.boolValue ? "on" : "off");
         if (g.kind == hostsim::GadgetKind::Combo) {
-            out << " = " << g.intValue << " of";
+            out << " = " << g.intValue;
             for (const auto& c : g.children)
-                out << ' ' << c.first << " \"" << c.second << '"';
+                if (c.first == g.intValue)
+                    out << ' ' << Quoted(c.second);
+            out << " of " << EntryList(g);
         }
         out << '\n';
     }
     for (const auto& m : w.menu) {
         switch (m.kind) {
-        case hostsim::MenuItem::Kind::SubBegin: out << "  menu \"" << m.text << "\"\n"; break;
+        case hostsim::MenuItem::Kind::SubBegin: out << "  menu " << Quoted(m.text) << "\n"; break;
         case hostsim::MenuItem::Kind::SubEnd: break;
-        case hostsim::MenuItem::Kind::String: out << "    " << m.id << " \"" << m.text << "\"\n"; break;
+        case hostsim::MenuItem::Kind::String: out << "    " << m.id << " " << Quoted(m.text) << "\n"; break;
         case hostsim::MenuItem::Kind::Separator: out << "    ----\n"; break;
         case hostsim::MenuItem::Kind::Command: out << "    host command " << m.id << "\n"; break;
         }
@@ -73,48 +106,118 @@ Outcome Execute(hostsim::Host& host, const RunAction& a, std::ostream& out) {
     return ok ? Outcome::Done : Fail(a, "the command's Execute answered false");
 }
 
-bool HasEntry(const hostsim::Gadget& g, int32_t value) {
-    return std::any_of(g.children.begin(), g.children.end(), [value](const auto& c) { return c.first == value; });
+// The gadgets (of the kinds `fits` accepts) as a list for a message.
+template <typename Fits>
+std::string GadgetList(const hostsim::DialogWindow& w, Fits fits) {
+    std::string out;
+    for (int32_t id : w.gadgetOrder) {
+        const hostsim::Gadget& g = w.gadgets.at(id);
+        if (fits(g))
+            out += (out.empty() ? "" : ", ") + Describe(g);
+    }
+    return out.empty() ? "none" : out;
+}
+
+// The gadget `name` gives: its number or its symbol (an exact match, else the one that differs
+// only in case). Null when the dialog has none.
+const hostsim::Gadget* FindGadget(const hostsim::DialogWindow& w, const std::string& name) {
+    int32_t id = 0;
+    if (ParseInt32(name, &id)) {
+        const auto it = w.gadgets.find(id);
+        return it == w.gadgets.end() ? nullptr : &it->second;
+    }
+    const hostsim::Gadget* caseless = nullptr;
+    for (const auto& e : w.gadgets) {
+        if (e.second.symbol == name)
+            return &e.second;
+        if (SameText(e.second.symbol, name))
+            caseless = &e.second;
+    }
+    return caseless;
+}
+
+bool IsValueGadget(const hostsim::Gadget& g) {
+    return g.kind == hostsim::GadgetKind::Check || g.kind == hostsim::GadgetKind::Combo ||
+           g.kind == hostsim::GadgetKind::Other;
 }
 
 Outcome SetGadget(hostsim::Host& host, hostsim::DialogWindow* w, const RunAction& a, std::ostream& out) {
-    auto it = w->gadgets.find(a.id);
-    if (it == w->gadgets.end())
-        return Misuse(a, "the dialog has no gadget " + std::to_string(a.id));
-    const hostsim::Gadget& g = it->second;
+    const hostsim::Gadget* found = FindGadget(*w, a.gadget);
+    if (!found)
+        return Misuse(a, "the dialog has no gadget " + a.gadget + "; gadgets that take a value: " +
+                             GadgetList(*w, IsValueGadget));
+    const hostsim::Gadget g = *found;   // as it was before the action
+    int32_t value = 0;
     switch (g.kind) {
     case hostsim::GadgetKind::Check:
-        if (a.value != 0 && a.value != 1)
-            return Misuse(a, "gadget " + std::to_string(a.id) + " is a check box: its value is 0 or 1");
-        return Answered(a, host.UserSetBool(w, a.id, a.value != 0), out);
-    case hostsim::GadgetKind::Combo:
-        if (!HasEntry(g, a.value))
-            return Misuse(a, "combo box " + std::to_string(a.id) + " has no entry " + std::to_string(a.value));
-        return Answered(a, host.UserSetInt32(w, a.id, a.value), out);
-    case hostsim::GadgetKind::Other: return Answered(a, host.UserSetInt32(w, a.id, a.value), out);
+        if (a.value == "1" || SameText(a.value, "on") || SameText(a.value, "true"))
+            value = 1;
+        else if (!(a.value == "0" || SameText(a.value, "off") || SameText(a.value, "false")))
+            return Misuse(a, "gadget " + Describe(g) + " is a check box: its value is 0 or 1 (off or on)");
+        return Answered(a, &g, host.UserSetBool(w, g.id, value != 0), out);
+    case hostsim::GadgetKind::Combo: {
+        bool known = false;
+        if (ParseInt32(a.value, &value))
+            known = std::any_of(g.children.begin(), g.children.end(), [value](const auto& c) { return c.first == value; });
+        else
+            for (const auto& c : g.children)
+                if (!known && SameText(c.second, a.value)) {
+                    value = c.first;
+                    known = true;
+                }
+        if (!known)
+            return Misuse(a, "combo box " + Describe(g) + " has no entry " + a.value + "; its entries: " + EntryList(g));
+        return Answered(a, &g, host.UserSetInt32(w, g.id, value), out);
+    }
+    case hostsim::GadgetKind::Other:
+        if (!ParseInt32(a.value, &value))
+            return Misuse(a, "gadget " + Describe(g) + " takes a number, got " + a.value);
+        return Answered(a, &g, host.UserSetInt32(w, g.id, value), out);
     case hostsim::GadgetKind::Button:
     case hostsim::GadgetKind::Text:
     case hostsim::GadgetKind::Group: break;
     }
-    return Misuse(a, "gadget " + std::to_string(a.id) + " is a " + g.element + ", which holds no value");
+    return Misuse(a, "gadget " + Describe(g) + " is a " + g.element + ", which holds no value");
 }
 
-bool IsMenuEntry(const hostsim::DialogWindow& w, int32_t id) {
-    return std::any_of(w.menu.begin(), w.menu.end(), [id](const hostsim::MenuItem& m) {
-        return m.kind == hostsim::MenuItem::Kind::String && m.id == id;
-    });
+// A menu entry by its id or its text.
+const hostsim::MenuItem* FindMenuEntry(const hostsim::DialogWindow& w, const std::string& name) {
+    int32_t id = 0;
+    const bool byId = ParseInt32(name, &id);
+    for (const hostsim::MenuItem& m : w.menu)
+        if (m.kind == hostsim::MenuItem::Kind::String && (byId ? m.id == id : SameText(m.text, name)))
+            return &m;
+    return nullptr;
 }
 
 Outcome Click(hostsim::Host& host, hostsim::DialogWindow* w, const RunAction& a, std::ostream& out) {
-    auto it = w->gadgets.find(a.id);
-    if (it == w->gadgets.end()) {
-        if (!IsMenuEntry(*w, a.id))
-            return Misuse(a, "the dialog has neither a gadget nor a menu entry " + std::to_string(a.id));
-    } else if (it->second.kind != hostsim::GadgetKind::Button && it->second.kind != hostsim::GadgetKind::Other) {
-        return Misuse(a, "gadget " + std::to_string(a.id) + " is a " + it->second.element +
-                             ", which is not pressed (set:ID=VALUE changes a value)");
+    const hostsim::Gadget* found = FindGadget(*w, a.gadget);
+    std::optional<hostsim::Gadget> before;
+    if (found)
+        before = *found;
+    const hostsim::Gadget* g = before ? &*before : nullptr;
+    int32_t id = 0;
+    if (!g) {
+        const hostsim::MenuItem* m = FindMenuEntry(*w, a.gadget);
+        if (!m) {
+            std::string menu;
+            for (const hostsim::MenuItem& e : w->menu)
+                if (e.kind == hostsim::MenuItem::Kind::String)
+                    menu += (menu.empty() ? "" : ", ") + std::to_string(e.id) + " " + Quoted(e.text);
+            return Misuse(a, "the dialog has neither a gadget nor a menu entry " + a.gadget + "; buttons: " +
+                                 GadgetList(*w, [](const hostsim::Gadget& x) {
+                                     return x.kind == hostsim::GadgetKind::Button || x.kind == hostsim::GadgetKind::Other;
+                                 }) +
+                                 "; menu entries: " + (menu.empty() ? "none" : menu));
+        }
+        id = m->id;
+    } else if (g->kind != hostsim::GadgetKind::Button && g->kind != hostsim::GadgetKind::Other) {
+        return Misuse(a, "gadget " + Describe(*g) + " is a " + g->element +
+                             ", which is not pressed (set:GADGET=VALUE changes a value)");
+    } else {
+        id = g->id;
     }
-    return Answered(a, host.UserAction(w, a.id), out);
+    return Answered(a, g, host.UserAction(w, id), out);
 }
 
 // Draws the window as it is now: the gadgets' values and states and the menu bar the module built.
@@ -139,8 +242,8 @@ bool ParseExecuteAction(const std::string& value, RunAction* out, std::string* w
     out->kind = RunAction::Execute;
     out->text = value.empty() ? "--execute" : "--execute=" + value;
     out->id = 0;
-    if (!value.empty() && (!ParseInt32(value, &out->id) || out->id == 0)) {
-        *why = "bad command id in --execute=" + value;
+    if (!value.empty() && (!ParseInt32(value, &out->id) || out->id <= 0)) {
+        *why = "--execute=ID needs a command id of 1 or more, got " + value;
         return false;
     }
     return true;
@@ -167,8 +270,9 @@ bool ParseDoAction(const std::string& text, RunAction* a, std::string* why) {
     }
     if (text.rfind("click:", 0) == 0) {
         a->kind = RunAction::Click;
-        if (!ParseInt32(text.substr(6), &a->id)) {
-            *why = "bad id in --do " + text;
+        a->gadget = text.substr(6);
+        if (a->gadget.empty()) {
+            *why = "expected --do click:GADGET (its id, its IDC_ symbol or a menu entry's text), got --do " + text;
             return false;
         }
         return true;
@@ -177,11 +281,12 @@ bool ParseDoAction(const std::string& text, RunAction* a, std::string* why) {
         a->kind = RunAction::Set;
         const std::string rest = text.substr(4);
         const size_t eq = rest.find('=');
-        if (eq == std::string::npos || !ParseInt32(rest.substr(0, eq), &a->id) ||
-            !ParseInt32(rest.substr(eq + 1), &a->value)) {
+        if (eq == std::string::npos || eq == 0 || eq + 1 == rest.size()) {
             *why = "expected --do set:GADGET=VALUE, got --do " + text;
             return false;
         }
+        a->gadget = rest.substr(0, eq);
+        a->value = rest.substr(eq + 1);
         return true;
     }
     *why = "unknown action --do " + text;

@@ -13,8 +13,12 @@ namespace corvel_cli {
 
 struct RunAction {
     enum Kind { Execute, Set, Click, Close, Show, Draw } kind = Execute;
-    int32_t id = 0;      // command or gadget id (0 with Execute: the first command registered)
-    int32_t value = 0;
+    int32_t id = 0;      // command id (0: the first command registered)
+    // set: and click: name the gadget (or menu entry) by number, by its symbol (IDC_...) or, for a
+    // menu entry, by its text; set: gives the value as a number, a combo entry's text, or on/off.
+    // Both are resolved against the open dialog when the action is carried out.
+    std::string gadget;
+    std::string value;
     std::string text;    // as given, for messages
     std::string file;    // Draw: the picture to write (.svg or .png)
 };
@@ -32,7 +36,8 @@ enum class Outcome {
 };
 
 // Carries out one action on the started module and prints its answer (or the dialog, for show)
-// to `out`. Why an action failed or was misused goes to stderr.
+// to `out`. Why an action failed or was misused goes to stderr, one line beginning
+// "corvel-host: error: ", apart from the host log's "[host]" lines.
 Outcome CarryOut(hostsim::Host& host, const RunAction& action, std::ostream& out);
 
 } // namespace corvel_cli

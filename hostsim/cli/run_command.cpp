@@ -2,6 +2,7 @@
 // does, carries out the requested user actions, shuts it down and reports what it left behind.
 // Console lines go to stdout, the host's own log (binding, registrations, leak report) to stderr.
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string>
@@ -35,6 +36,8 @@ struct RunOptions {
     std::string sceneFile;          // empty: the host's own untitled document
     std::string reportFile;         // empty: no report; "-": standard output
     bool renderTable = false;
+    std::string logFile;            // empty: the host log goes to stderr
+    bool quiet = false;             // no host log at all
 };
 
 bool ParseAllocFault(const std::string& text, AllocFault* out, std::string* why) {
@@ -91,10 +94,12 @@ CLI::Option* AddActionOption(CLI::App& app, const std::string& name,
 }
 
 void AddRunOptions(CLI::App& app, RunOptions* o) {
-    app.add_option("MODULE", o->module, "the module file (corvel.xso64, corvel.xdl64)")->required();
+    app.add_option("MODULE", o->module, "the module file (corvel.xso64, corvel.xdl64, corvel.xlib)")->required();
     app.add_option("--api-version", o->host.apiVersion, "host API version handed to the module")
-        ->capture_default_str();
-    app.add_option("--prefs", o->host.prefsFile, "keep the world plug-in preferences in FILE between runs")
+        ->check(CLI::Range(0, 2147483647));
+    app.add_option("--prefs", o->host.prefsFile,
+                   "keep the world plug-in preferences in FILE between runs (created when missing; a "
+                   "directory or a path whose folder is missing is refused)")
         ->type_name("FILE")
         ->check([](const std::string& v) { return v.empty() ? std::string("needs a file") : std::string(); });
     app.add_flag("--fail-save", o->failSave, "refuse the module's next preferences save");
@@ -121,9 +126,15 @@ void AddRunOptions(CLI::App& app, RunOptions* o) {
            "own (default; reported at shutdown, not counted as the module's leak) or free it at "
            "once through its destroy entry")
         ->type_name("keep|free");
-    app.add_flag_callback("--no-document", [o] { o->host.activeDocument = false; }, "run without an active document");
+    CLI::Option* noDocument = app.add_flag_callback("--no-document", [o] { o->host.activeDocument = false; },
+                                                    "run without an active document (not with --scene, whose "
+                                                    "documents have one active)");
     app.add_option("--scene", o->sceneFile, "the documents and render settings the host starts with (JSON)")
-        ->type_name("FILE");
+        ->type_name("FILE")
+        ->excludes(noDocument);
+    app.add_option("--log", o->logFile, "write the host's own log to FILE instead of stderr")->type_name("FILE");
+    app.add_flag("--quiet", o->quiet,
+                 "no host log (binding, registrations, leak report); errors and the module's console still show");
     app.add_option("--report", o->reportFile,
                    "write what the run did as JSON: console, renders with the settings each saw, "
                    "render settings before and after, host calls, objects left ('-': stdout; the "
@@ -146,29 +157,55 @@ const char* const kRunDescription =
     "with action 1, plug-in message 1 and action 2), carries out the actions given with\n"
     "--execute/--do in order, then shuts it down (action 3, frees its plug-ins, unloads it) and\n"
     "reports every host object the module did not give back. Console lines go to stdout, the\n"
-    "host's own log to stderr.";
+    "host's own log to stderr as lines beginning \"[host]\" (--log FILE or --quiet moves it away);\n"
+    "why an action or the run failed is one line beginning \"corvel-host: error:\" on stderr.";
 
 const char* const kActionHelp =
     "actions (--do):\n"
-    "  set:GADGET=VALUE  change a check box (0/1) or pick a combo entry\n"
-    "  click:ID          press a button or choose a menu entry\n"
+    "  set:GADGET=VALUE  change a check box (0/1, off/on) or pick a combo entry (its id or its text)\n"
+    "  click:GADGET      press a button or choose a menu entry (or give the entry's text)\n"
     "  close             close the dialog as the user would\n"
-    "  show              print the dialog's gadgets and menu\n"
+    "  show              print the dialog's title, its gadgets with their labels and values, its menu\n"
     "  draw:FILE         draw the dialog as it is now (values, disabled gadgets, menu bar)\n"
     "                    into FILE.svg or FILE.png (PNG at twice the dialog's size)\n"
-    "Each action's answer is printed to stdout, among the module's console lines.\n";
+    "GADGET is the gadget's id or its symbol in the resource (IDC_OUTPUT). An unknown gadget or\n"
+    "value lists the valid ones. Each action's answer is printed to stdout, among the module's\n"
+    "console lines.\n";
 
 const char* const kRunExitCodes =
     "exit codes:\n"
     "  0  success\n"
     "  1  bad usage, also an action that does not fit the dialog (no such gadget, a value the\n"
-    "     gadget cannot take, click: on a gadget that holds a value)\n"
-    "  2  the module was not loaded, was refused by the host, or refused its initialisation\n"
+    "     gadget cannot take, click: on a gadget that holds a value), a scene, preferences,\n"
+    "     report or log path that cannot be used (checked before the module loads), --scene with\n"
+    "     --no-document\n"
+    "  2  the module was not loaded (no such file, not a regular file, unreadable), was refused by\n"
+    "     the host, or refused its initialisation\n"
     "  3  the module left host objects behind or misused a handle (wins over 1, 2, 4)\n"
     "  4  a requested action failed: no such command, Execute answered false, no open dialog,\n"
     "     the dialog did not accept an action or stayed open, the report could not be written,\n"
     "     the dialog could not be drawn (draw:)\n"
     "Actions stop at the first one that is not done; the module is shut down as usual.";
+
+// Why the preferences file cannot be kept at `path`, or empty. A file that does not exist yet is
+// fine when its folder exists; the host reads an existing file and replaces it on every save.
+std::string WhyPrefsUnusable(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path p = fs::u8path(path);
+    const fs::file_status status = fs::status(p, ec);
+    if (status.type() == fs::file_type::not_found) {
+        const fs::path folder = p.has_parent_path() ? p.parent_path() : fs::path(".");
+        if (!fs::is_directory(folder, ec))
+            return "its folder " + folder.u8string() + " does not exist";
+        return std::string();
+    }
+    if (status.type() == fs::file_type::directory)
+        return "is a directory, not a file";
+    if (status.type() != fs::file_type::regular)
+        return "is not a regular file";
+    return WhyNotReadableFile(path);
+}
 
 // Writes the run's report where --report asked for it. False (with a message) when it could not.
 bool WriteReport(const std::string& where, const nlohmann::json& report) {
@@ -180,7 +217,7 @@ bool WriteReport(const std::string& where, const nlohmann::json& report) {
     out << report.dump(2) << '\n';
     out.close();
     if (!out) {
-        std::cerr << "corvel-host: --report " << where << ": cannot be written\n";
+        std::cerr << "corvel-host: error: --report " << where << ": cannot be written\n";
         return false;
     }
     return true;
@@ -188,12 +225,12 @@ bool WriteReport(const std::string& where, const nlohmann::json& report) {
 
 // Console lines and the answers of the actions go to stdout (stderr when the report takes stdout),
 // the host's log to stderr.
-int RunModule(const RunOptions& o, const hostsim::Scene* scene) {
+int RunModule(const RunOptions& o, const hostsim::Scene* scene, std::ostream* log) {
     hostsim::HostOptions options = o.host;
     // With the report on stdout, the console lines move to stderr so that stdout stays JSON.
     std::ostream& console = o.reportFile == "-" ? std::cerr : std::cout;
     options.consoleEcho = &console;
-    options.logEcho = &std::cerr;
+    options.logEcho = log;
     hostsim::Host host(options);
     hostsim::RunReportInputs reportInputs;
     reportInputs.module = o.module;
@@ -202,7 +239,7 @@ int RunModule(const RunOptions& o, const hostsim::Scene* scene) {
         hostsim::ApplyScene(host, *scene);
     reportInputs.renderSettingsBefore = hostsim::ActiveRenderSettings(host);
     if (!host.Load(o.module)) {
-        std::cerr << "corvel-host: " << host.LastError() << "\n";
+        std::cerr << "corvel-host: error: " << host.LastError() << "\n";
         return kExitRefused;
     }
     for (const AllocFault& f : o.faults)
@@ -231,13 +268,17 @@ int RunModule(const RunOptions& o, const hostsim::Scene* scene) {
             outcome = Outcome::Failed;
     }
     if (!leaks.empty() || !host.Violations().empty()) {
-        std::cerr << "corvel-host: the module left " << leaks.size() << " host object(s) behind and misused "
-                  << host.Violations().size() << " handle(s)\n";
+        std::cerr << "corvel-host: error: the module left " << leaks.size() << " host object(s) behind and misused "
+                  << host.Violations().size() << " handle(s)"
+                  << (!log ? " (run without --quiet for the list)"
+                      : o.logFile.empty() ? " (listed in the host log above)"
+                                          : " (listed in " + o.logFile + ")")
+                  << "\n";
         return kExitLeaks;
     }
     if (!initialised) {
-        std::cerr << "corvel-host: the module refused its initialisation (c4d_main(1) answered " << started.init
-                  << ")\n";
+        std::cerr << "corvel-host: error: the module refused its initialisation (c4d_main(1) answered "
+                  << started.init << ")\n";
         return kExitRefused;
     }
     switch (outcome) {
@@ -258,17 +299,47 @@ int RunCommandMain(int argc, char** argv) {
     const int parsed = ParseSubcommand(app, argc, argv);
     if (parsed >= 0)
         return parsed;
-    // A scene that cannot be read is a usage error, found before the module is loaded.
+    // A module, scene or preferences path that cannot be used is found before the module loads.
+    const std::string moduleProblem = WhyNotReadableFile(options.module);
+    if (!moduleProblem.empty()) {
+        std::cerr << "corvel-host: error: module " << options.module << ": " << moduleProblem << "\n";
+        return kExitRefused;
+    }
+    if (!options.host.prefsFile.empty()) {
+        const std::string why = WhyPrefsUnusable(options.host.prefsFile);
+        if (!why.empty()) {
+            std::cerr << "corvel-host: error: --prefs " << options.host.prefsFile << ": " << why << "\n";
+            return kExitUsage;
+        }
+    }
+    if (!options.reportFile.empty() && options.reportFile != "-") {
+        const std::string why = WhyNotWritableFile(options.reportFile);
+        if (!why.empty()) {
+            std::cerr << "corvel-host: error: --report " << options.reportFile << ": " << why << "\n";
+            return kExitUsage;
+        }
+    }
+    // A scene that cannot be read is a usage error.
     hostsim::Scene scene;
     const bool sceneGiven = app.get_option("--scene")->count() > 0; // also `--scene ''`
     if (sceneGiven) {
         std::string why;
         if (!hostsim::LoadSceneFile(options.sceneFile, &scene, &why)) {
-            std::cerr << "corvel-host: --scene " << why << "\n";
+            std::cerr << "corvel-host: error: --scene " << why << "\n";
             return kExitUsage;
         }
     }
-    return RunModule(options, sceneGiven ? &scene : nullptr);
+    std::ofstream logFile;
+    std::ostream* log = options.quiet ? nullptr : &std::cerr;
+    if (!options.logFile.empty()) {
+        logFile.open(std::filesystem::u8path(options.logFile), std::ios::binary | std::ios::trunc);
+        if (!logFile) {
+            std::cerr << "corvel-host: error: --log " << options.logFile << ": cannot be written\n";
+            return kExitUsage;
+        }
+        log = options.quiet ? nullptr : &logFile;
+    }
+    return RunModule(options, sceneGiven ? &scene : nullptr, log);
 }
 
 } // namespace corvel_cli

@@ -177,7 +177,9 @@ struct Gadget {
     int32_t id = 0;
     GadgetKind kind = GadgetKind::Other;
     std::string element;  // the description's element type, e.g. "CHECKBOX"
-    std::string name;
+    std::string symbol;   // the id's symbol in the description (IDC_...); empty when it gave a number
+    std::string name;     // the gadget's own NAME text
+    std::string label;    // what the user reads for it: its NAME, or the static text just before it
     bool enabled = true;
     bool boolValue = false;
     int32_t intValue = 0;
@@ -210,6 +212,7 @@ struct C4D_DialogWindowImpl {
     int32_t openCount = 0;        // successful openings
     int32_t dialogId = 0;         // last description built by LoadDialogResource (0: none)
     hostsim::DialogDescription description; // that description, with its texts (for drawing)
+    std::string title;            // that description's title (its NAME), empty when it has none
     std::map<int32_t, hostsim::Gadget> gadgets;
     std::vector<int32_t> gadgetOrder; // gadget ids in description order
     std::vector<hostsim::MenuItem> menu;

@@ -43,6 +43,9 @@ inline constexpr int kExitUsage = 1;      // bad command line
 inline constexpr int kExitRefused = 2;    // the module could not be loaded, bound or started
 inline constexpr int kExitFailed = 3;     // at least one case failed or crashed
 inline constexpr int kExitInternal = 4;   // the validator could not run its cases (reports unwritable, ...)
+inline constexpr int kExitIncomplete = 5; // cases were skipped for the time budget (without --allow-skips)
+// Limits of the time options: a budget or case time limit beyond a day is a mistake, not a plan.
+inline constexpr double kMaxSeconds = 86400.0;
 // A child process that runs longer than its time limit ends itself with this code.
 inline constexpr int kExitTimedOut = 124;
 
@@ -136,6 +139,8 @@ struct CaseResult {
     uint64_t crashedAfter = 0;
     PrefsSnapshot prefsBefore;
     PrefsSnapshot prefsAfter;
+    // In the parent, for a case that failed or crashed: the case as JSON, for --replay.
+    std::string replay;
     // Discovery.
     std::vector<std::string> commands;
     std::vector<GadgetInfo> gadgets;
@@ -143,6 +148,18 @@ struct CaseResult {
     bool resourceLoads = true;
 };
 const char* StatusName(CaseResult::Status status);
+
+// Where a validation stands, for progress lines.
+struct Progress {
+    const CaseResult* finished = nullptr;   // null: `group` is about to start
+    std::string group;
+    size_t started = 0;                     // cases started so far, this one included
+    size_t planned = 0;                     // cases planned so far (grows while planning)
+    double seconds = 0.0;                   // since the validation began
+};
+
+// "group/name", as --list prints a case and --filter matches it.
+std::string CasePath(const std::string& group, const std::string& name);
 
 struct Options {
     std::string module;
@@ -152,14 +169,25 @@ struct Options {
     double budgetSeconds = 0.0;         // 0: no limit
     double caseTimeoutSeconds = 120.0;  // a child that runs longer is ended and the case fails
     std::string executable;             // this program, started for every case
-    // Called after each case has finished (for progress lines).
-    std::function<void(const CaseResult&)> progress;
+    // Called before each case starts (`finished` null) and after it has finished, for progress
+    // lines.
+    std::function<void(const Progress&)> progress;
+    // Run only the cases whose "group/name" contains one of these texts (empty: every case). The
+    // cases other cases are planned from (binding, discovery, each scenario without a fault) run
+    // anyway; they are reported when they match or fail.
+    std::vector<std::string> filters;
+    // Plan the cases and list them in Report::planned without running them (the binding,
+    // discovery and fault-free scenario cases still run: the plan depends on them).
+    bool listOnly = false;
+    // Cases skipped for the time budget do not fail the validation.
+    bool allowSkips = false;
     // The dialog's gadget that renders the active document.
     int32_t renderButton = 10032;
 };
 
 struct Report {
     std::string module;
+    std::string executable;             // the corvel-host that ran it, for replay command lines
     int strictness = 0;
     uint64_t seed = 0;
     int repeat = 1;
@@ -172,6 +200,10 @@ struct Report {
     uint64_t lifecycleOrders = 0;
     uint64_t scenesRendered = 0;
     uint64_t skippedForBudget = 0;
+    bool allowSkips = false;
+    std::vector<std::string> filters;
+    std::vector<std::string> planned;   // with Options::listOnly: every case, as CasePath
+    uint64_t filterMatches = 0;         // cases planned that the filters let through
     bool moduleRefused = false;
     int Count(CaseResult::Status status) const;
     int ExitCode() const;
@@ -189,12 +221,20 @@ CaseResult RunCase(const std::string& module, const CaseSpec& spec);
 
 // JSON of a case list (the child's input) and of one result (its output line).
 std::string CasesToJson(const std::vector<CaseSpec>& cases);
+// One case as compact JSON, as --replay takes it.
+std::string CaseToJson(const CaseSpec& spec);
+bool CaseFromJson(const std::string& text, CaseSpec* spec, std::string* why);
 bool CasesFromJson(const std::string& text, std::vector<CaseSpec>* cases, std::string* why);
 std::string ResultToJson(const CaseResult& result);
 bool ResultFromJson(const std::string& text, CaseResult* result, std::string* why);
 
 // Reports.
 void PrintSummary(const Report& report, std::ostream& out);
+// The command line that runs a failed case again in one process (empty when it passed), for a
+// debugger: corvel-host validate MODULE --replay 'CASE'.
+std::string ReplayCommand(const Report& report, const CaseResult& c);
+// The result line's verdict: "passed", "failed", "refused" or "incomplete".
+std::string ResultName(const Report& report);
 std::string ReportJson(const Report& report);
 std::string ReportJUnit(const Report& report);
 

@@ -40,6 +40,22 @@ std::string Seconds(double s) {
     return out.str();
 }
 
+// A word of a POSIX shell command line, quoted where it needs to be.
+std::string ShellWord(const std::string& text) {
+    if (!text.empty() && text.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-./=:,+@%") ==
+                             std::string::npos)
+        return text;
+    std::string out = "'";
+    for (char c : text)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+std::string SkippedText(const Report& report) {
+    return std::to_string(report.Count(CaseResult::Status::Skipped)) + " of " + std::to_string(report.cases.size()) +
+           " case(s) skipped for the time budget";
+}
+
 struct GroupCounts {
     int cases = 0, failed = 0, crashed = 0, skipped = 0;
     double seconds = 0.0;
@@ -64,11 +80,29 @@ std::vector<std::pair<std::string, GroupCounts>> Groups(const Report& report) {
 
 } // namespace
 
+std::string ResultName(const Report& report) {
+    switch (report.ExitCode()) {
+    case kExitRefused: return "refused";
+    case kExitFailed: return "failed";
+    case kExitIncomplete: return "incomplete";
+    default: return "passed";
+    }
+}
+
+std::string ReplayCommand(const Report& report, const CaseResult& c) {
+    if (c.replay.empty())
+        return std::string();
+    return ShellWord(report.executable.empty() ? "corvel-host" : report.executable) + " validate " +
+           ShellWord(report.module) + " --replay " + ShellWord(c.replay);
+}
+
 void PrintSummary(const Report& report, std::ostream& out) {
     out << "corvel-host validate " << report.module << "\n";
     out << "strictness " << report.strictness << ", seed " << report.seed << ", repeat " << report.repeat;
     if (report.budgetSeconds > 0)
-        out << ", budget " << Seconds(report.budgetSeconds) << " s";
+        out << ", budget " << Seconds(report.budgetSeconds) << " s" << (report.allowSkips ? " (skips allowed)" : "");
+    for (const std::string& f : report.filters)
+        out << ", filter '" << f << "'";
     out << "\n\n";
     for (const auto& g : Groups(report)) {
         out << "  " << std::left << std::setw(10) << g.first << std::right << std::setw(6) << g.second.cases
@@ -91,34 +125,51 @@ void PrintSummary(const Report& report, std::ostream& out) {
         out << "  [" << c.group << "] " << c.name << " (" << StatusName(c.status) << ")\n";
         for (size_t i = 0; i < c.failures.size() && i < 5; ++i)
             out << "      " << c.failures[i] << "\n";
+        if (!c.replay.empty())
+            out << "      replay: " << ReplayCommand(report, c) << "\n";
     }
     out << "\nfigures: " << report.scenarios << " scenarios, " << report.faultsInjected << " faults injected, "
         << report.lifecycleOrders << " lifecycle orders, " << report.scenesRendered << " scenes rendered, "
         << report.processes << " processes, "
         << Seconds(report.seconds) << " s\n";
-    out << "result: "
-        << (report.moduleRefused ? "REFUSED (the module could not be loaded, bound or started)"
-            : report.ExitCode() == kExitPassed ? "PASSED"
-                                               : "FAILED")
-        << "\n";
+    const bool skipped = report.Count(CaseResult::Status::Skipped) > 0;
+    out << "result: ";
+    switch (report.ExitCode()) {
+    case kExitRefused: out << "REFUSED (the module could not be loaded, bound or started)"; break;
+    case kExitFailed: out << "FAILED" << (skipped ? " (and " + SkippedText(report) + ")" : std::string()); break;
+    case kExitIncomplete:
+        out << "INCOMPLETE: " << SkippedText(report) << "; not a pass (--allow-skips accepts a partial run)";
+        break;
+    default: out << "PASSED" << (skipped ? " with " + SkippedText(report) + " (--allow-skips)" : std::string()); break;
+    }
+    if (!report.filters.empty() && !report.moduleRefused)
+        out << " (only the " << report.filterMatches << " case(s) matching the filter)";
+    out << "\n";
 }
 
 std::string ReportJson(const Report& report) {
     json cases = json::array();
-    for (const CaseResult& c : report.cases)
-        cases.push_back({{"group", c.group},
-                         {"name", c.name},
-                         {"status", StatusName(c.status)},
-                         {"seconds", c.seconds},
-                         {"checks", c.checks},
-                         {"faults_injected", c.faultsInjected},
-                         {"failures", c.failures}});
+    for (const CaseResult& c : report.cases) {
+        json j = {{"group", c.group},
+                  {"name", c.name},
+                  {"status", StatusName(c.status)},
+                  {"seconds", c.seconds},
+                  {"checks", c.checks},
+                  {"faults_injected", c.faultsInjected},
+                  {"failures", c.failures}};
+        if (!c.replay.empty())
+            j["replay"] = ReplayCommand(report, c);
+        cases.push_back(std::move(j));
+    }
     const json j = {{"module", report.module},
                     {"strictness", report.strictness},
                     {"seed", report.seed},
                     {"repeat", report.repeat},
                     {"budget_seconds", report.budgetSeconds},
-                    {"result", report.moduleRefused ? "refused" : report.ExitCode() == kExitPassed ? "passed" : "failed"},
+                    {"allow_skips", report.allowSkips},
+                    {"filters", report.filters},
+                    {"complete", report.Count(CaseResult::Status::Skipped) == 0 && !report.moduleRefused},
+                    {"result", ResultName(report)},
                     {"exit_code", report.ExitCode()},
                     {"figures",
                      {{"seconds", report.seconds},
@@ -146,6 +197,20 @@ std::string ReportJUnit(const Report& report) {
         x << "  <testsuite name=\"" << XmlEscaped(g.first) << "\" tests=\"" << g.second.cases << "\" failures=\""
           << g.second.failed << "\" errors=\"" << g.second.crashed << "\" skipped=\"" << g.second.skipped
           << "\" time=\"" << Seconds(g.second.seconds) << "\">\n";
+        // How the run was made, so that a CI server's record says what a pass covered.
+        x << "    <properties>\n";
+        const std::vector<std::pair<std::string, std::string>> properties = {
+            {"module", report.module},
+            {"strictness", std::to_string(report.strictness)},
+            {"seed", std::to_string(report.seed)},
+            {"repeat", std::to_string(report.repeat)},
+            {"budget_seconds", Seconds(report.budgetSeconds)},
+            {"allow_skips", report.allowSkips ? "true" : "false"},
+            {"skipped", std::to_string(report.Count(CaseResult::Status::Skipped))},
+            {"result", ResultName(report)}};
+        for (const auto& p : properties)
+            x << "      <property name=\"" << p.first << "\" value=\"" << XmlEscaped(p.second) << "\"/>\n";
+        x << "    </properties>\n";
         for (const CaseResult& c : report.cases) {
             if (c.group != g.first)
                 continue;
@@ -159,9 +224,13 @@ std::string ReportJUnit(const Report& report) {
             case CaseResult::Status::Passed: x << "/>\n"; break;
             case CaseResult::Status::Skipped: x << ">\n      <skipped message=\"time budget spent\"/>\n    </testcase>\n"; break;
             case CaseResult::Status::Failed:
+                if (!c.replay.empty())
+                    detail += "replay: " + ReplayCommand(report, c) + "\n";
                 x << ">\n      <failure message=\"" << message << "\">" << XmlEscaped(detail) << "</failure>\n    </testcase>\n";
                 break;
             case CaseResult::Status::Crashed:
+                if (!c.replay.empty())
+                    detail += "replay: " + ReplayCommand(report, c) + "\n";
                 x << ">\n      <error message=\"" << message << "\">" << XmlEscaped(detail) << "</error>\n    </testcase>\n";
                 break;
             }

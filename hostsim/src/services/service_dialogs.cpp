@@ -110,20 +110,33 @@ static hostsim::GadgetKind KindOf(const std::string& element) {
 }
 
 static void AddGadgets(DialogWindow* w, const std::vector<DialogElement>& elements) {
+    // A gadget without a NAME of its own is labelled by the static text just before it (a label
+    // column beside a column of combo boxes).
+    std::string pendingLabel;
     for (const auto& el : elements) {
+        const bool isStatic = !el.id || *el.id == kStaticId;
+        if (isStatic && el.kind == "STATICTEXT") {
+            pendingLabel = el.name;
+            AddGadgets(w, el.children);
+            continue;
+        }
         // Static elements (labels, layout groups) are not gadgets the plug-in can address, however
         // many of them share the static id.
-        if (el.id && *el.id != kStaticId) {
+        if (!isStatic) {
             Gadget g;
             g.id = *el.id;
             g.kind = KindOf(el.kind);
             g.element = el.kind;
             g.name = el.name;
+            if (!el.idSymbol.empty() && el.idSymbol.find_first_not_of("-0123456789") != std::string::npos)
+                g.symbol = el.idSymbol;
+            g.label = !el.name.empty() ? el.name : pendingLabel;
             g.children = el.childs;
             if (!w->gadgets.count(g.id))
                 w->gadgetOrder.push_back(g.id);
             w->gadgets[g.id] = g;
         }
+        pendingLabel.clear();
         AddGadgets(w, el.children);
     }
 }
@@ -151,6 +164,7 @@ static bool DlgLoadDialogResource(C4D_DialogWindow* w, int32_t dialogId, const C
     w->gadgetOrder.clear();
     AddGadgets(w, description.elements);
     w->dialogId = dialogId;
+    w->title = description.title;
     w->description = std::move(description);
     return true;
 }

@@ -150,6 +150,18 @@ std::string CasesToJson(const std::vector<CaseSpec>& cases) {
     return a.dump();
 }
 
+std::string CaseToJson(const CaseSpec& spec) { return SpecJson(spec).dump(); }
+
+bool CaseFromJson(const std::string& text, CaseSpec* spec, std::string* why) {
+    try {
+        *spec = SpecFrom(json::parse(text));
+        return true;
+    } catch (const std::exception& e) {
+        *why = e.what();
+        return false;
+    }
+}
+
 bool CasesFromJson(const std::string& text, std::vector<CaseSpec>* cases, std::string* why) {
     try {
         std::vector<CaseSpec> out;

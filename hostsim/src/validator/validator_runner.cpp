@@ -1,6 +1,8 @@
 // The validator's parent side: plans the cases, starts a child process for each and judges what
 // comes back. A child that dies leaves no result; its signal or exception is the verdict.
+#include <algorithm>
 #include <chrono>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -171,43 +173,75 @@ class Validation {
 public:
     explicit Validation(const Options& options) : options_(options), runner_(options, &report_) {
         report_.module = options.module;
+        report_.executable = options.executable;
         report_.strictness = options.strictness;
         report_.seed = options.seed;
         report_.repeat = options.repeat;
         report_.budgetSeconds = options.budgetSeconds;
+        report_.allowSkips = options.allowSkips;
+        report_.filters = options.filters;
     }
 
     Report Run() {
         start_ = Clock::now();
-        const CaseResult binding = Add(runner_.Run(SimpleCase(CaseSpec::Kind::Binding, "binding", "load, bind and start")));
+        planned_ = 2;   // binding and discovery; the rest is known once they have run
+        const CaseSpec bindingCase = SimpleCase(CaseSpec::Kind::Binding, "binding", "load, bind and start");
+        if (options_.listOnly && Wanted(bindingCase))
+            report_.planned.push_back(CasePath(bindingCase.group, bindingCase.name));
+        const CaseResult binding = Add(Execute(bindingCase), bindingCase, Counted(Wanted(bindingCase)));
         if (binding.status != CaseResult::Status::Passed && binding.failures.size() &&
             binding.failures.front().rfind("refused: ", 0) == 0) {
             report_.moduleRefused = true;
             return Finish();
         }
-        const CaseResult discovery = runner_.Run(SimpleCase(CaseSpec::Kind::Discover, "discovery", "the dialog's gadgets and menu"));
-        if (discovery.status != CaseResult::Status::Passed)
-            Add(discovery);
+        const CaseSpec discoveryCase = SimpleCase(CaseSpec::Kind::Discover, "discovery", "the dialog's gadgets and menu");
+        const CaseResult discovery = Execute(discoveryCase);
+        // Discovery is reported when it failed, or when a filter asked for it by name.
+        const bool discoveryAskedFor = !options_.filters.empty() && Counted(Wanted(discoveryCase));
+        if (discovery.status != CaseResult::Status::Passed || discoveryAskedFor)
+            Add(discovery, discoveryCase, true);
         const std::vector<Scenario> scenarios = PlanScenarios(discovery, options_.strictness);
         report_.scenarios = scenarios.size();
+        planned_ += scenarios.size();
+        // Every scenario runs once without a fault: its faults are planned from what it allocated.
         std::vector<CaseResult> references;
-        for (const Scenario& s : scenarios)
-            references.push_back(Add(RunOrSkip(ScenarioCase(s, Fault{}))));
+        for (const Scenario& s : scenarios) {
+            const CaseSpec c = ScenarioCase(s, Fault{});
+            if (options_.listOnly && Wanted(c))
+                report_.planned.push_back(CasePath(c.group, c.name));
+            const bool wanted = Counted(Wanted(c));
+            CaseResult r = RunOrSkip(c);
+            references.push_back(Add(r, c, wanted || r.status == CaseResult::Status::Failed ||
+                                                r.status == CaseResult::Status::Crashed));
+        }
         const std::vector<CaseSpec> lifecycle = PlanLifecycleCases(options_.strictness, discovery.resourceLoads);
         const std::vector<CaseSpec> faults = FaultCases(scenarios, references, options_.strictness);
+        std::vector<std::vector<CaseSpec>> rounds;
         for (int round = 0; round < options_.repeat; ++round) {
             CaseSpec reload = SimpleCase(CaseSpec::Kind::Reload, "reload",
                                          "load, start, open and unload " + std::to_string(ReloadCycles()) + " times");
             reload.cycles = ReloadCycles();
+            std::vector<CaseSpec> cases;
             for (CaseSpec c : Interleave({{reload}, RenderCases(round), lifecycle, faults})) {
                 if (round > 0)
                     c.name += " (round " + std::to_string(round + 1) + ")";
+                if (Counted(Wanted(c)))
+                    cases.push_back(std::move(c));
+            }
+            planned_ += cases.size();
+            rounds.push_back(std::move(cases));
+        }
+        for (const auto& cases : rounds)
+            for (const CaseSpec& c : cases) {
+                if (options_.listOnly) {
+                    report_.planned.push_back(CasePath(c.group, c.name));
+                    continue;
+                }
                 CaseResult r = RunOrSkip(c);
                 if (c.kind == CaseSpec::Kind::Scenario && r.status != CaseResult::Status::Skipped)
                     JudgePrefs(ReferenceOf(c, scenarios, references), &r);
-                Add(r);
+                Add(r, c, true);
             }
-        }
         return Finish();
     }
 
@@ -236,9 +270,39 @@ private:
                std::chrono::duration<double>(Clock::now() - start_).count() >= options_.budgetSeconds;
     }
 
+    bool Wanted(const CaseSpec& c) const {
+        if (options_.filters.empty())
+            return true;
+        const std::string path = CasePath(c.group, c.name);
+        return std::any_of(options_.filters.begin(), options_.filters.end(),
+                           [&](const std::string& f) { return path.find(f) != std::string::npos; });
+    }
+
+    // Counts the cases the filters let through (a filter that matches none is a mistake).
+    bool Counted(bool wanted) {
+        report_.filterMatches += wanted ? 1 : 0;
+        return wanted;
+    }
+
+    double Elapsed() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
+
+    // Runs a case in its child process, with a progress call before it starts.
+    CaseResult Execute(const CaseSpec& c) {
+        ++started_;
+        if (options_.progress) {
+            Progress p;
+            p.group = c.group;
+            p.started = started_;
+            p.planned = std::max(planned_, started_);
+            p.seconds = Elapsed();
+            options_.progress(p);
+        }
+        return runner_.Run(c);
+    }
+
     CaseResult RunOrSkip(const CaseSpec& c) {
         if (!BudgetSpent())
-            return runner_.Run(c);
+            return Execute(c);
         CaseResult r;
         r.group = c.group;
         r.name = c.name;
@@ -255,15 +319,30 @@ private:
         return references.front();
     }
 
-    const CaseResult& Add(CaseResult r) {
+    // Records a case's result (`report` false: it ran only to plan others and is left out of the
+    // report). A case that failed or crashed carries what --replay needs to run it again.
+    const CaseResult& Add(CaseResult r, const CaseSpec& spec, bool report) {
+        if (!report) {
+            dropped_.push_back(std::move(r));
+            return dropped_.back();
+        }
+        if (r.status == CaseResult::Status::Failed || r.status == CaseResult::Status::Crashed)
+            r.replay = CaseToJson(spec);
         if (r.group == "lifecycle" && r.status != CaseResult::Status::Skipped)
             report_.lifecycleOrders += r.checks;
         if (r.group == "render" && r.status != CaseResult::Status::Skipped)
             report_.scenesRendered += r.checks;
         report_.faultsInjected += r.faultsInjected;
         report_.cases.push_back(std::move(r));
-        if (options_.progress)
-            options_.progress(report_.cases.back());
+        if (options_.progress) {
+            Progress p;
+            p.finished = &report_.cases.back();
+            p.group = p.finished->group;
+            p.started = started_;
+            p.planned = std::max(planned_, started_);
+            p.seconds = Elapsed();
+            options_.progress(p);
+        }
         return report_.cases.back();
     }
 
@@ -274,8 +353,12 @@ private:
 
     const Options& options_;
     Report report_;
+    // Results of cases that ran only to plan others (a deque: Add hands out references).
+    std::deque<CaseResult> dropped_;
     ChildRunner runner_;
     Clock::time_point start_;
+    size_t started_ = 0;
+    size_t planned_ = 0;
 };
 
 } // namespace
@@ -290,8 +373,12 @@ int Report::Count(CaseResult::Status status) const {
 int Report::ExitCode() const {
     if (moduleRefused)
         return kExitRefused;
-    return Count(CaseResult::Status::Failed) + Count(CaseResult::Status::Crashed) > 0 ? kExitFailed : kExitPassed;
+    if (Count(CaseResult::Status::Failed) + Count(CaseResult::Status::Crashed) > 0)
+        return kExitFailed;
+    return Count(CaseResult::Status::Skipped) > 0 && !allowSkips ? kExitIncomplete : kExitPassed;
 }
+
+std::string CasePath(const std::string& group, const std::string& name) { return group + "/" + name; }
 
 Report Validate(const Options& options) { return Validation(options).Run(); }
 
