@@ -205,9 +205,6 @@ MUTANTS = [
     Mutant("render-without-reading-gadgets", "the render uses the record without reading the gadgets first",
            "source/corvel.cpp", "Bool CorvelDialog::StartRender(BaseDocument doc) {\n    ReadGadgets();",
            "Bool CorvelDialog::StartRender(BaseDocument doc) {", "RenderEvents.*"),
-    Mutant("refused-copy-leaks", "a container copy the host refuses is not freed",
-           "host/c4d_basecontainer.cpp", "    if (copy && !t->CopyTo(copy, src)) {\n        t->Free(copy);",
-           "    if (copy && !t->CopyTo(copy, src)) {", "RenderEvents.*"),
 ]
 
 

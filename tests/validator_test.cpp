@@ -357,7 +357,8 @@ TEST_F(ValidateCliTest, TheVerdictsDoNotDependOnHowManyChildrenRunAtOnce) {
         const auto report = Report();
         for (const auto& c : report["cases"])
             out.push_back(c["group"].get<std::string>() + " " + c["name"].get<std::string>() + ": " +
-                          c["status"].get<std::string>() + " " + c["failures"].dump());
+                          c["status"].get<std::string>() + ", " + std::to_string(c["failures"].size()) +
+                          " failure(s)"); // their texts name heap addresses, which differ per process
         return out;
     };
     const auto one = verdicts("1");
