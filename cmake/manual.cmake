@@ -25,7 +25,7 @@ set(CORVEL_MANUAL_PDF "" CACHE FILEPATH
     "A help file typeset by another build, used instead of typesetting one (the cross builds)")
 set(CORVEL_MANUAL_FILE "")
 get_target_property(_corvel_module_dir corvel LIBRARY_OUTPUT_DIRECTORY)
-if(NOT CORVEL_SHIPPED_MODULE_TARGET STREQUAL "corvel")
+if(CORVEL_SHIPPED_MODULE_TARGET)
   # The shipped file is joined from several builds (macOS): the help file goes beside it.
   get_filename_component(_corvel_module_dir "${CORVEL_SHIPPED_MODULE}" DIRECTORY)
 elseif(NOT _corvel_module_dir)

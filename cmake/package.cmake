@@ -1,5 +1,6 @@
 # Lays out and archives one plug-in package (called by the `package` target, see packaging.cmake).
-# Inputs: MODULE, RESOURCES, HELP_FILE, OUTPUT_DIR, NAME, FORMAT (zip or gnutar).
+# Inputs: MODULE (the module as it ships, see packaging.cmake), RESOURCES, HELP_FILE, OUTPUT_DIR,
+# NAME, FORMAT (zip).
 foreach(_var MODULE RESOURCES HELP_FILE OUTPUT_DIR NAME FORMAT)
   if(NOT DEFINED ${_var})
     message(FATAL_ERROR "package.cmake: ${_var} is not set")
@@ -17,20 +18,15 @@ file(MAKE_DIRECTORY ${_stage}/corvel)
 file(COPY ${MODULE} ${HELP_FILE} DESTINATION ${_stage}/corvel)
 file(COPY ${RESOURCES}/ DESTINATION ${_stage}/corvel/res)
 
-if(FORMAT STREQUAL "zip")
-  set(_archive ${NAME}.zip)
-else()
-  set(_archive ${NAME}.tar.gz)
+if(NOT FORMAT STREQUAL "zip")
+  message(FATAL_ERROR "package.cmake: the packages are zip files, not ${FORMAT}")
 endif()
+set(_archive ${NAME}.zip)
 # A fixed time stamp and a sorted file list make the archive depend only on its content.
 file(GLOB_RECURSE _files RELATIVE ${_stage} ${_stage}/corvel/*)
 list(SORT _files)
-set(_compression "")
-if(FORMAT STREQUAL "gnutar")
-  set(_compression z)
-endif()
 execute_process(
-  COMMAND ${CMAKE_COMMAND} -E tar c${_compression}f ${OUTPUT_DIR}/${_archive} --format=${FORMAT}
+  COMMAND ${CMAKE_COMMAND} -E tar cf ${OUTPUT_DIR}/${_archive} --format=${FORMAT}
           --mtime=2021-11-01 -- ${_files}
   WORKING_DIRECTORY ${_stage}
   RESULT_VARIABLE _rc)

@@ -6,15 +6,38 @@
 #     Corvel.pdf                                   the help file the Help menu opens
 #
 # `cmake --build --preset <platform> --target package` writes build/<platform>/package/
-# corvel-<version>-<platform>.zip (tar.gz on Linux) and a .sha256 file beside it (sha256sum format,
-# so `sha256sum -c` checks it). The help file is typeset from docs/manual.md (manual.cmake) and also
-# placed beside the shipped module, where the module looks for it.
-
-# The file the package ships: the module target's, unless the platform file joins several builds
-# into one (macOS: CORVEL_SHIPPED_MODULE, made by CORVEL_SHIPPED_MODULE_TARGET).
+# corvel-<version>-<platform>.zip and a .sha256 file beside it (sha256sum format, so
+# `sha256sum -c` checks it). The help file is typeset from docs/manual.md (manual.cmake) and also
+# placed beside the built module, where the module looks for it.
+#
+# The module that ships (target corvel_shipped): on Linux build/<platform>/shipped/<module file>,
+# the built module stripped of its symbol table and debugging sections (the RelWithDebInfo build
+# keeps them for the debugger); the Windows module is linked stripped, so the shipped file is a
+# copy of the built one; on macOS the platform file sets CORVEL_SHIPPED_MODULE to the universal
+# file it joins from its slices (each stripped at link). The archive holds exactly that file, and
+# the suite checks its size (ModuleFile.ShipsInAtMost64KiB).
 if(NOT CORVEL_SHIPPED_MODULE)
-  set(CORVEL_SHIPPED_MODULE $<TARGET_FILE:corvel>)
-  set(CORVEL_SHIPPED_MODULE_TARGET corvel)
+  get_target_property(_corvel_suffix corvel SUFFIX)
+  set(CORVEL_SHIPPED_MODULE ${CMAKE_BINARY_DIR}/shipped/corvel${_corvel_suffix})
+  if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND NOT CMAKE_STRIP)
+    message(FATAL_ERROR "strip is needed to make the shipped Linux module")
+  endif()
+  if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+    set(_corvel_strip COMMAND ${CMAKE_STRIP} --strip-all ${CORVEL_SHIPPED_MODULE})
+  else()
+    set(_corvel_strip)
+  endif()
+  add_custom_command(OUTPUT ${CORVEL_SHIPPED_MODULE}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/shipped
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:corvel> ${CORVEL_SHIPPED_MODULE}
+    ${_corvel_strip}
+    DEPENDS corvel
+    COMMENT "The module as it ships: shipped/corvel${_corvel_suffix}"
+    VERBATIM)
+  add_custom_target(corvel_shipped DEPENDS ${CORVEL_SHIPPED_MODULE})
+else()
+  add_custom_target(corvel_shipped)
+  add_dependencies(corvel_shipped ${CORVEL_SHIPPED_MODULE_TARGET})
 endif()
 
 include(${CMAKE_CURRENT_LIST_DIR}/manual.cmake)
@@ -28,7 +51,7 @@ if(CORVEL_MANUAL_FILE)
     set(_corvel_archive_format zip)
   else()
     set(_corvel_platform linux-x86_64)
-    set(_corvel_archive_format gnutar)
+    set(_corvel_archive_format zip)
   endif()
   add_custom_target(package
     COMMAND ${CMAKE_COMMAND}
@@ -39,7 +62,7 @@ if(CORVEL_MANUAL_FILE)
             -DNAME=corvel-${PROJECT_VERSION}-${_corvel_platform}
             -DFORMAT=${_corvel_archive_format}
             -P ${CMAKE_CURRENT_SOURCE_DIR}/cmake/package.cmake
-    DEPENDS ${CORVEL_SHIPPED_MODULE_TARGET} corvel_manual
+    DEPENDS corvel_shipped corvel_manual
     COMMENT "Packaging corvel-${PROJECT_VERSION}-${_corvel_platform}"
     VERBATIM)
 else()

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The main job: builds the module and the stand-in host (preset default) and shows what Corvel does.
+# The main job: builds the module and the stand-in host (preset default; only the module with its
+# resource folder and the host, not the tests) and shows what Corvel does.
 # corvel-host loads the real module binary as the host application does, with the sample scene
 # hostsim/scenes/shot-010.json (a 1920x1080 render setting with twelve render effects), opens the
 # Corvel dialog and presses Render twice:
@@ -16,7 +17,7 @@ cd "$corvel_root"
 corvel_need_native_tools
 corvel_log "Building (preset default)"
 cmake --preset default >/dev/null
-cmake --build --preset default -j "$corvel_jobs"
+cmake --build --preset default -j "$corvel_jobs" --target corvel corvel-host
 
 host="build/default/hostsim/corvel-host"
 module="build/default/corvel.xso64"

@@ -17,13 +17,16 @@
 #                  `corvel-host res check res --strict` on the shipped resource folder, and
 #                  `corvel-host validate` on the Linux module with a time budget
 #                  (CORVEL_VALIDATE_BUDGET seconds, default 60; reports in build/validate/)
-#   3. sanitizers  the same suite built with AddressSanitizer and UBSan (preset asan)
+#   3. sanitizers  the same suite built with AddressSanitizer and UBSan (preset asan); only what the
+#                  suite runs is built (target corvel_suite)
 #   4. windows     corvel.xdl64, corvel-host.exe and the suite cross-built with mingw-w64 (preset
 #                  windows); the suite runs under Wine against the Windows module, then
 #                  `corvel-host.exe validate` on it under Wine with the same time budget
-#   5. packages    the plug-in folders for Windows and macOS, archived, with checksums verified; the
-#                  help file (typeset by the native build, with the dialog drawn by corvel-host) is
-#                  checked in each: fonts embedded, bookmarks, a contents list, the dialog's picture
+#   5. packages    the plug-in folders for Windows, macOS and Linux as zip files (the Linux module
+#                  stripped), checksums verified, each module as shipped within 64 KiB (for macOS each
+#                  slice of the universal file); the help file (typeset by the native build, with the
+#                  dialog drawn by corvel-host) is checked in each: fonts embedded, bookmarks, a
+#                  contents list, the dialog's picture
 #
 # On a fresh Debian 12 machine it first installs what is missing (apt-get; zig from the npm
 # registry into build/toolchains). Slow things stay in build/: zig's libc++ build
@@ -65,9 +68,11 @@ run_step() {
   fi
 }
 
-build_preset() { # PRESET [TARGET]
-  cmake --preset "$1" >/dev/null || { echo "configure ($1) failed; rerun: cmake --preset $1"; return 1; }
-  cmake --build --preset "$1" -j "$corvel_jobs" ${2:+--target "$2"}
+build_preset() { # PRESET [TARGET...]
+  local preset="$1"
+  shift
+  cmake --preset "$preset" >/dev/null || { echo "configure ($preset) failed; rerun: cmake --preset $preset"; return 1; }
+  cmake --build --preset "$preset" -j "$corvel_jobs" ${1:+--target "$@"}
 }
 
 # run_ctest PRESET: runs a suite and adds its counts to the totals of the closing line.
@@ -111,8 +116,10 @@ step_native() {
   run_validate linux build/default/hostsim/corvel-host validate build/default/corvel.xso64 --strictness 5
 }
 
+# Only what the suite runs is built here (corvel_suite: the tests, the module, the host and the
+# fuzz replays); the native step already built everything else once.
 step_sanitizers() {
-  build_preset asan && run_ctest asan
+  build_preset asan corvel_suite && run_ctest asan
 }
 
 # Wine's background processes would hold ctest's output pipe open and make every test wait; a
@@ -135,7 +142,7 @@ start_wineserver() {
 
 step_windows() {
   start_wineserver
-  build_preset windows && run_ctest windows || return 1
+  build_preset windows corvel_suite && run_ctest windows || return 1
   # Every case runs in a Windows child process of the validator, all inside one Wine session.
   # Starting a process under Wine costs about a third of a second, so a lower strictness fits
   # the budget.
@@ -233,14 +240,24 @@ check_manual() { # ARCHIVE
   return $ok
 }
 
+# Every module as it ships (the file in the archive) stays within 64 KiB.
+check_shipped_size() { # MODULE...
+  local module size ok=0
+  for module in "$@"; do
+    size=$(stat -c %s "$module" 2>/dev/null) || { echo "$module is missing"; ok=1; continue; }
+    if [ "$size" -gt 65536 ]; then echo "$module: $size bytes, more than 64 KiB"; ok=1; else echo "$module: $size bytes"; fi
+  done
+  return $ok
+}
+
 step_packages() {
   local preset ok=0 sum
   # The native build typesets the help file that every package carries.
   build_preset default corvel_manual || return 1
-  for preset in windows macos; do
+  for preset in windows macos default; do
     build_preset "$preset" package || ok=1
   done
-  for sum in build/windows/package/*.zip.sha256 build/macos/package/*.zip.sha256; do
+  for sum in build/windows/package/*.zip.sha256 build/macos/package/*.zip.sha256 build/default/package/*.zip.sha256; do
     [ -f "$sum" ] || { echo "missing checksum file for $sum"; ok=1; continue; }
     (cd "$(dirname "$sum")" && sha256sum -c "$(basename "$sum")") || ok=1
   done
@@ -249,6 +266,10 @@ step_packages() {
   check_archive "$(ls -t build/macos/package/corvel-*-macos-universal.zip | head -n 1)" corvel.xlib || ok=1
   check_manual "$corvel_root/$(ls -t build/windows/package/corvel-*-windows-x64.zip | head -n 1)" || ok=1
   check_manual "$corvel_root/$(ls -t build/macos/package/corvel-*-macos-universal.zip | head -n 1)" || ok=1
+  check_manual "$corvel_root/$(ls -t build/default/package/corvel-*-linux-x86_64.zip | head -n 1)" || ok=1
+  check_archive "$(ls -t build/default/package/corvel-*-linux-x86_64.zip | head -n 1)" corvel.xso64 || ok=1
+  check_shipped_size build/windows/shipped/corvel.xdl64 build/macos/slices/x86_64/corvel.xlib \
+    build/macos/slices/arm64/corvel.xlib build/default/shipped/corvel.xso64 || ok=1
   return $ok
 }
 
@@ -277,7 +298,7 @@ if [ ${#modules[@]} -gt 0 ] && [ -x "$inspect" ]; then
   corvel_log "Modules"
   "$inspect" "${modules[@]}" | sed 's/^/  /'
 fi
-for archive in build/windows/package/*.zip build/macos/package/*.zip; do
+for archive in build/windows/package/*.zip build/macos/package/*.zip build/default/package/*.zip; do
   [ -f "$archive" ] && printf '  %s\n' "$archive"
 done
 if [ ${#validate_figures[@]} -gt 0 ]; then

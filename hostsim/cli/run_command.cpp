@@ -113,7 +113,8 @@ void AddRunOptions(CLI::App& app, RunOptions* o) {
             return true;
         },
         "make the N-th allocation of a kind of host object fail (1 = the first); KIND: heap "
-        "(default), string, container, bitmap, filename, window, resource")
+        "(default), string, container, bitmap, filename, window, resource, container-copy (a container "
+        "copy the host refuses)")
         ->type_name("[KIND:]N");
     app.add_flag("--refuse-registration", o->refuseRegistration, "refuse the module's first plug-in registration");
     app.add_option_function<std::string>(

@@ -1,5 +1,6 @@
 // corvel-host validate MODULE: the module checked as a plug-in author would before shipping it.
 // The same subcommand, with the hidden --run-case, is the child process that runs one test case.
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -32,7 +33,8 @@ const char* const kDescription =
     "Validates a plug-in module for the host: binding and registration, every order of lifecycle\n"
     "calls up to a depth against the lifecycle rules, every host allocation failed in turn during\n"
     "every user scenario (crashes, misused handles, host objects left behind, stored preferences\n"
-    "changed by a failed step), load and unload repeated. Every case runs in a process of its own.\n"
+    "changed by a failed step), load and unload repeated. The cases run in child processes, several\n"
+    "at a time; a crash fails the case that was running and the rest go on in a new process.\n"
     "\n"
     "Progress (case n of N, its group, the time so far) goes to standard error when it is a\n"
     "terminal; failures are printed there as they happen, each with the command line that runs the\n"
@@ -53,13 +55,21 @@ bool WriteFile(const std::string& path, const std::string& text) {
 // The child: runs the cases of a file and writes one result line each.
 int RunChild(const std::string& module, const std::string& casesFile, const std::string& resultFile, double timeout) {
     hostsim::EndAtOnceOnCrash();
-    // A module that hangs must not hang the validation: the child ends itself.
+    // A module that hangs must not hang the validation: a case that runs longer than the timeout
+    // ends the child (the parent names the case and goes on with the rest in a new child).
+    using Clock = std::chrono::steady_clock;
+    static std::atomic<Clock::rep> deadline{Clock::time_point::max().time_since_epoch().count()};
+    const auto limit = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(timeout));
     if (timeout > 0)
-        std::thread([timeout] {
-            std::this_thread::sleep_for(std::chrono::duration<double>(timeout));
-            std::fputs("corvel-host: the case timed out\n", stderr);
-            std::fflush(stderr);
-            std::_Exit(validate::kExitTimedOut);
+        std::thread([] {
+            for (;;) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                if (Clock::now().time_since_epoch().count() < deadline.load())
+                    continue;
+                std::fputs("corvel-host: the case timed out\n", stderr);
+                std::fflush(stderr);
+                std::_Exit(validate::kExitTimedOut);
+            }
         }).detach();
     std::ifstream in(casesFile, std::ios::binary);
     std::ostringstream text;
@@ -75,7 +85,10 @@ int RunChild(const std::string& module, const std::string& casesFile, const std:
         std::cerr << "corvel-host: cannot write " << resultFile << "\n";
         return validate::kExitInternal;
     }
-    validate::RunCases(module, cases, results);
+    validate::RunCases(module, cases, results, [&](size_t) {
+        if (timeout > 0)
+            deadline = (Clock::now() + limit).time_since_epoch().count();
+    });
     return results ? validate::kExitPassed : validate::kExitInternal;
 }
 
@@ -193,6 +206,8 @@ int ValidateCommandMain(int argc, char** argv) {
     app.add_option("--replay", replay,
                    "run one case in this process (no child process), as a failure's replay line gives it")
         ->type_name("CASE");
+    app.add_option("--jobs,-j", options.jobs, "child processes at a time (default: one per processor)")
+        ->check(CLI::Range(1, 256));
     app.add_flag("--quiet,-q", quiet, "no progress and no failures on standard error (the summary still goes to stdout)");
     // The child process of one case (started by the validator itself).
     app.add_option("--run-case", caseFile)->group("");

@@ -74,12 +74,18 @@ struct HostOptions {
     // What the host does with the command object of a registration it refuses (see
     // RefusedObjects). Real hosts differ here; a module must be sound under both.
     RefusedObjects refusedObjects = RefusedObjects::Keep;
+    // Keep what was read from resource folders and image files, process-wide, and read a folder
+    // or file again only when its size or time has changed (the validator loads the same module
+    // thousands of times). What the module sees and what the log says are the same either way.
+    bool reuseUnchangedFiles = false;
 };
 
 // Kinds of host objects the module can create; each is counted, can be made to fail, and is
-// reported when the module leaves one behind.
-enum class AllocKind : int { Heap, Strings, Containers, Bitmaps, Filenames, Windows, Resources };
-inline constexpr int kAllocKindCount = 7;
+// reported when the module leaves one behind. ContainerCopies are the container copies the host
+// makes for the module (Container CopyTo): counted and made to fail like the others, with nothing
+// to hold afterwards.
+enum class AllocKind : int { Heap, Strings, Containers, Bitmaps, Filenames, Windows, Resources, ContainerCopies };
+inline constexpr int kAllocKindCount = 8;
 const char* AllocKindName(AllocKind kind);
 bool ParseAllocKind(const std::string& name, AllocKind* out);
 
@@ -146,6 +152,7 @@ struct KeptCommandObject {
 };
 
 struct CommandCall {
+    uint64_t serial = 0;    // place among the host's recorded events (HostEventSerial)
     int32_t id = 0;
     int32_t subId = 0;
     bool known = false;
@@ -156,6 +163,12 @@ struct CommandCall {
     std::vector<std::pair<int32_t, int32_t>> videoPostBits; // (type, bits), in list order
     int32_t renderDataType = 0;
     std::string renderDataName;
+};
+
+// One EventAdd of the module: its flags and its place among the recorded events.
+struct EventAddCall {
+    uint64_t serial = 0;
+    int32_t flags = 0;
 };
 
 struct MessageBox {
@@ -285,7 +298,11 @@ public:
     // What happens in the document while a render command runs (after the render took its copy),
     // as a user or a script might change it then; null: nothing.
     void SetDuringRender(std::function<void(Document&)> change) { duringRender_ = std::move(change); }
-    int EventAdds() const { return eventAdds_; }
+    int EventAdds() const { return static_cast<int>(eventAddCalls_.size()); }
+    const std::vector<EventAddCall>& EventAddCalls() const { return eventAddCalls_; }
+    // Render settings messages (ListMessage::serial), host commands and EventAdd calls are
+    // numbered in one sequence as they arrive, so that their order can be checked.
+    uint64_t NextEventSerial() { return ++eventSerial_; }
     const std::vector<std::array<int32_t, 3>>& InteractionChecks() const { return interactionChecks_; }
     const std::vector<std::string>& ExecutedFiles() const { return executedFiles_; }
 
@@ -392,7 +409,8 @@ private:
     std::vector<KeptCommandObject> keptCommands_;
     std::vector<CommandCall> commandCalls_;
     std::function<void(Document&)> duringRender_;
-    int eventAdds_ = 0;
+    std::vector<EventAddCall> eventAddCalls_;
+    uint64_t eventSerial_ = 0;
     std::vector<std::array<int32_t, 3>> interactionChecks_;
     std::vector<std::string> executedFiles_;
 

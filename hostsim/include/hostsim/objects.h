@@ -225,6 +225,7 @@ struct C4D_DialogWindowImpl {
 namespace hostsim {
 
 struct ListMessage {
+    uint64_t serial = 0;                           // place among the host's events (Host::NextEventSerial)
     int32_t type = 0;
     // Decoded data of the messages the stand-in host understands:
     std::optional<C4D_DescID> descId;              // 17, 18
@@ -232,6 +233,10 @@ struct ListMessage {
     C4D_Document* document = nullptr;              // 17
     int32_t flags = 0;                             // 17
     bool hadData = false;
+    // 5 (update): the object's state when it was told to update, its parameters and the bits of
+    // its render effects (type, bits) in list order.
+    std::optional<C4D_ContainerImpl> state;
+    std::vector<std::pair<int32_t, int32_t>> videoPostBits;
 };
 
 } // namespace hostsim

@@ -1,9 +1,10 @@
 // validator.h - `corvel-host validate`: the checks a plug-in author wants before shipping a module
 // for this host, strict and reproducible.
 //
-// Every test case runs in a child process of its own (the validator starts its own executable
-// again), so a module that crashes fails that case with the signal or exception that ended it
-// and the validation goes on. The cases:
+// The test cases run in child processes (the validator starts its own executable again), each
+// child a batch of cases in sequence, several children at a time. A module that crashes fails
+// the case that was running with the signal or exception that ended it, and the rest of the
+// batch goes on in a new child. Each case loads the module afresh. The cases:
 //   binding    the module loads, its registration record binds, it starts and registers
 //   lifecycle  every order of c4d_main calls up to a depth, against the lifecycle model
 //   faults     every host allocation of every kind failed in turn during every user scenario
@@ -168,9 +169,11 @@ struct Options {
     int repeat = 1;
     double budgetSeconds = 0.0;         // 0: no limit
     double caseTimeoutSeconds = 120.0;  // a child that runs longer is ended and the case fails
-    std::string executable;             // this program, started for every case
-    // Called before each case starts (`finished` null) and after it has finished, for progress
-    // lines.
+    std::string executable;             // this program, started for the child processes
+    // Child processes running at the same time; 0: one per processor.
+    int jobs = 0;
+    // Called for progress lines: before a case that runs alone starts (`finished` null), and as
+    // each case finishes (from the worker that ran it, one call at a time).
     std::function<void(const Progress&)> progress;
     // Run only the cases whose "group/name" contains one of these texts (empty: every case). The
     // cases other cases are planned from (binding, discovery, each scenario without a fault) run
@@ -213,8 +216,10 @@ struct Report {
 Report Validate(const Options& options);
 
 // The child: runs `cases` in this process against `module`, writing one result line (JSON) per
-// case to `results` as each finishes. A case that crashes the process leaves no line.
-void RunCases(const std::string& module, const std::vector<CaseSpec>& cases, std::ostream& results);
+// case to `results` as each finishes. A case that crashes the process leaves no line. Before
+// case n (from 0) begins, "case: n" goes to standard error, and `beginning` is called with n.
+void RunCases(const std::string& module, const std::vector<CaseSpec>& cases, std::ostream& results,
+              const std::function<void(size_t)>& beginning = nullptr);
 
 // Runs one case in this process.
 CaseResult RunCase(const std::string& module, const CaseSpec& spec);

@@ -26,6 +26,7 @@ const char* AllocKindName(AllocKind kind) {
     case AllocKind::Filenames: return "filename";
     case AllocKind::Windows: return "window";
     case AllocKind::Resources: return "resource";
+    case AllocKind::ContainerCopies: return "container-copy";
     }
     return "?";
 }

@@ -5,10 +5,12 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "hostsim/host.h"
+#include "file_stamp.h"
 
 #ifdef CORVEL_HOSTSIM_LIBTIFF
 #include <tiffio.h>
@@ -168,43 +170,45 @@ int32_t DecodeTiff(const std::string& path, uint64_t fileSize, TiffHeader* h, st
 
 } // namespace
 
-int32_t Host::LoadImage(const std::string& path, Bitmap* out) {
+namespace {
+
+int32_t ReadImage(Host& host, const std::string& path, Bitmap* out) {
     std::error_code ec;
     if (path.empty() || !fs::is_regular_file(fs::u8path(path), ec)) {
-        LogLine("image " + path + ": no such file");
+        host.LogLine("image " + path + ": no such file");
         return C4D_IMAGERESULT_NOTEXISTING;
     }
     const uint64_t fileSize = fs::file_size(fs::u8path(path), ec);
     if (!ec && fileSize > kMaxImageFileBytes) {
-        LogLine("image " + path + ": larger than the host's " + std::to_string(kMaxImageFileBytes >> 20) +
+        host.LogLine("image " + path + ": larger than the host's " + std::to_string(kMaxImageFileBytes >> 20) +
                 " MiB for an image file");
         return C4D_IMAGERESULT_OUTOFMEMORY;
     }
     std::vector<unsigned char> bytes;
     if (ec || !ReadFile(path, fileSize, &bytes)) {
-        LogLine("image " + path + ": cannot be read");
+        host.LogLine("image " + path + ": cannot be read");
         return C4D_IMAGERESULT_FILEERROR;
     }
     if (!LooksLikeTiff(bytes)) {
-        LogLine("image " + path + ": not a TIFF file (the only image format of this host)");
+        host.LogLine("image " + path + ": not a TIFF file (the only image format of this host)");
         return C4D_IMAGERESULT_WRONGTYPE;
     }
     TiffHeader header;
     if (!ReadTiffHeader(bytes, &header)) {
-        LogLine("image " + path + ": damaged TIFF structure");
+        host.LogLine("image " + path + ": damaged TIFF structure");
         return C4D_IMAGERESULT_FILESTRUCTURE;
     }
     std::string why;
     int32_t result = CheckClaimedSize(header, fileSize, &why);
     if (result != C4D_IMAGERESULT_OK) {
-        LogLine("image " + path + ": " + why);
+        host.LogLine("image " + path + ": " + why);
         return result;
     }
 #ifdef CORVEL_HOSTSIM_LIBTIFF
     std::vector<uint32_t> pixels;
     result = DecodeTiff(path, fileSize, &header, &pixels, &why);
     if (result != C4D_IMAGERESULT_OK) {
-        LogLine("image " + path + ": libtiff cannot decode it" + (why.empty() ? "" : ": " + why));
+        host.LogLine("image " + path + ": libtiff cannot decode it" + (why.empty() ? "" : ": " + why));
         return result;
     }
     out->pixels = std::move(pixels);
@@ -215,6 +219,44 @@ int32_t Host::LoadImage(const std::string& path, Bitmap* out) {
     out->height = static_cast<int32_t>(header.height);
     out->source = path;
     return C4D_IMAGERESULT_OK;
+}
+
+// An image file as read once (HostOptions::reuseUnchangedFiles): its stamp, the result, the
+// image and what reading it logged.
+struct ReadImageFile {
+    FileStamp stamp;
+    int32_t result = C4D_IMAGERESULT_NOTEXISTING;
+    Bitmap image;
+    std::vector<std::string> log;
+};
+
+} // namespace
+
+int32_t Host::LoadImage(const std::string& path, Bitmap* out) {
+    if (!options_.reuseUnchangedFiles)
+        return ReadImage(*this, path, out);
+    static std::map<std::string, ReadImageFile> read;
+    const FileStamp stamp = StampOf(path);
+    auto it = read.find(path);
+    if (it == read.end() || !stamp.exists || it->second.stamp != stamp) {
+        ReadImageFile r;
+        r.stamp = stamp;
+        const size_t logged = log_.size();
+        r.result = ReadImage(*this, path, &r.image);
+        r.log.assign(log_.begin() + static_cast<std::ptrdiff_t>(logged), log_.end());
+        if (StampOf(path) != stamp)
+            r.stamp = FileStamp{};
+        if (r.result == C4D_IMAGERESULT_OK)
+            *out = r.image;
+        const int32_t result = r.result;
+        read[path] = std::move(r);
+        return result;
+    }
+    for (const std::string& line : it->second.log)
+        LogLine(line);
+    if (it->second.result == C4D_IMAGERESULT_OK)
+        *out = it->second.image;
+    return it->second.result;
 }
 
 } // namespace hostsim

@@ -29,6 +29,9 @@ static bool BcCopyTo(C4D_Container* dst, const C4D_Container* src) {
     if (!dst || !src || !I().KnownContainer(dst, "Container CopyTo", true) ||
         !I().KnownContainer(src, "Container CopyTo", false))
         return false;
+    // A copy can fail like an allocation (the destination is left as it was).
+    if (!I().Allocate(AllocKind::ContainerCopies))
+        return false;
     if (dst != src)
         *dst = *src;
     return true;

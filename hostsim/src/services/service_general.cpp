@@ -23,11 +23,15 @@ static int32_t GenMessageDialog(int32_t flags, C4D_HString text) {
     return 1;
 }
 
-static void GenEventAdd(int32_t) { ++H().eventAdds_; }
+static void GenEventAdd(int32_t flags) {
+    Host& h = H();
+    h.eventAddCalls_.push_back(EventAddCall{h.NextEventSerial(), flags});
+}
 
 static bool GenCallCommand(int32_t id, int32_t subid) {
     Host& h = H();
     CommandCall call;
+    call.serial = h.NextEventSerial();
     call.id = id;
     call.subId = subid;
     call.known = id == 12163 || id == 12099 || id == 12097;

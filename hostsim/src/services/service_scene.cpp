@@ -51,6 +51,7 @@ static bool ListMessage(C4D_ListObject* obj, int32_t type, void* data) {
     if (!obj || !I().KnownListObject(obj, "Message"))
         return false;
     hostsim::ListMessage m;
+    m.serial = H().NextEventSerial();
     m.type = type;
     m.hadData = data != nullptr;
     if (type == C4D_MSG_DESCRIPTION_COMMAND && data) {
@@ -65,6 +66,11 @@ static bool ListMessage(C4D_ListObject* obj, int32_t type, void* data) {
         m.flags = cu->flags;
         if (cu->descid)
             m.descId = *cu->descid;
+    }
+    if (type == C4D_MSG_UPDATE) {
+        m.state = obj->data;
+        for (const auto& vp : obj->videoPosts)
+            m.videoPostBits.emplace_back(vp->type, vp->bits);
     }
     obj->messages.push_back(m);
     if (type == C4D_MSG_DESCRIPTION_COMMAND && m.descId && obj->onButton)

@@ -377,9 +377,15 @@ CaseResult RunCase(const std::string& module, const CaseSpec& spec) {
     return r;
 }
 
-void RunCases(const std::string& module, const std::vector<CaseSpec>& cases, std::ostream& results) {
-    for (const CaseSpec& spec : cases) {
-        results << ResultToJson(RunCase(module, spec)) << '\n';
+void RunCases(const std::string& module, const std::vector<CaseSpec>& cases, std::ostream& results,
+              const std::function<void(size_t)>& beginning) {
+    for (size_t n = 0; n < cases.size(); ++n) {
+        // The parent reads what a case wrote to standard error from this line on when the case
+        // ends the process.
+        std::cerr << "case: " << n << std::endl;
+        if (beginning)
+            beginning(n);
+        results << ResultToJson(RunCase(module, cases[n])) << '\n';
         results.flush();
     }
 }

@@ -1,12 +1,16 @@
 // The validator's parent side: plans the cases, starts a child process for each and judges what
 // comes back. A child that dies leaves no result; its signal or exception is the verdict.
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <mutex>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "hostsim/child_process.h"
 #include "validator_internal.h"
@@ -38,10 +42,28 @@ std::string LastLineStarting(const std::string& text, const std::string& prefix)
     return found;
 }
 
+// One case of a run: where it stands in the plan, what it is, and for a lifecycle case that
+// crashed and goes on in a new child, what its earlier children found.
+struct PendingCase {
+    size_t index = 0;
+    CaseSpec spec;
+    CaseResult partial;
+    int resumes = 0;
+};
+
+// Runs cases in child processes, several children at a time (Options::jobs). Each child runs a
+// batch of cases in sequence and writes one result line per finished case; the parent starts a
+// new child only when one ended before its batch was done. The case that was running then (the
+// first without a result line; the child names each case on standard error as it begins) gets the
+// signal, exception or exit that ended the child, and the rest of the batch goes on in a new child.
 class ChildRunner {
 public:
-    ChildRunner(const Options& options, Report* report) : options_(options), report_(report) {
-        static int serial = 0;
+    using Finished = std::function<void(size_t index, CaseResult& result)>;
+
+    ChildRunner(const Options& options, Report* report)
+        : options_(options), report_(report),
+          jobs_(options.jobs > 0 ? options.jobs : std::max(1, static_cast<int>(std::thread::hardware_concurrency()))) {
+        static std::atomic<int> serial{0};
         const auto stamp = Clock::now().time_since_epoch().count();
         folder_ = fs::temp_directory_path() / ("corvel-validate-" + std::to_string(stamp) + "-" + std::to_string(serial++));
         fs::create_directories(folder_);
@@ -53,60 +75,202 @@ public:
     ChildRunner(const ChildRunner&) = delete;
     ChildRunner& operator=(const ChildRunner&) = delete;
 
-    // Runs a case in a child process. A lifecycle case whose child crashed goes on behind the
-    // order that crashed, in a new child, so that one crash hides no other order's result.
     CaseResult Run(const CaseSpec& spec) {
-        constexpr int kMaxResumes = 20;
-        CaseResult total = RunOnce(spec);
-        CaseSpec rest = spec;
-        for (int resumes = 0; spec.kind == CaseSpec::Kind::Lifecycle && !total.crashedAt.empty() && resumes < kMaxResumes;
-             ++resumes) {
-            rest.lifecycleSkip = total.crashedAfter;
-            CaseResult more = RunOnce(rest);
-            total.checks += more.checks;
-            total.seconds += more.seconds;
-            total.failures.insert(total.failures.end(), more.failures.begin(), more.failures.end());
-            total.crashedAt = more.crashedAt;
-            total.crashedAfter = more.crashedAfter;
+        std::vector<CaseResult> results = RunAll({spec}, [] { return false; }, nullptr);
+        return std::move(results.front());
+    }
+
+    // Runs every case and answers the results in the order of `specs`. Before each child starts,
+    // `budgetSpent` decides whether its batch still runs; the cases of a batch that does not are
+    // answered as skipped. `finished` is called for each case as it finishes (from the worker
+    // threads, one at a time).
+    std::vector<CaseResult> RunAll(const std::vector<CaseSpec>& specs, const std::function<bool()>& budgetSpent,
+                                   const Finished& finished) {
+        std::vector<CaseResult> results(specs.size());
+        const std::vector<std::vector<size_t>> batches = Batches(specs);
+        std::atomic<size_t> next{0};
+        std::mutex lock;
+        auto finish = [&](size_t index, CaseResult r) {
+            std::lock_guard<std::mutex> hold(lock);
+            if (finished)
+                finished(index, r);
+            results[index] = std::move(r);
+        };
+        auto work = [&](int worker) {
+            for (size_t b = next++; b < batches.size(); b = next++) {
+                std::deque<PendingCase> pending;
+                for (size_t index : batches[b])
+                    pending.push_back(PendingCase{index, specs[index], {}, 0});
+                RunBatch(worker, std::move(pending), budgetSpent, finish);
+            }
+        };
+        const int jobs = static_cast<int>(std::min<size_t>(static_cast<size_t>(jobs_), batches.size()));
+        std::vector<std::thread> threads;
+        for (int w = 1; w < jobs; ++w)
+            threads.emplace_back(work, w);
+        work(0);
+        for (std::thread& t : threads)
+            t.join();
+        return results;
+    }
+
+private:
+    // Cases in batches of about the same work: a lifecycle case (thousands of orders) alone,
+    // other cases up to kBatchSize together, so that every child has work for a while and the
+    // workers still share the end of the run evenly.
+    std::vector<std::vector<size_t>> Batches(const std::vector<CaseSpec>& specs) const {
+        const size_t workers = static_cast<size_t>(jobs_);
+        const size_t small = std::count_if(specs.begin(), specs.end(),
+                                           [](const CaseSpec& c) { return c.kind != CaseSpec::Kind::Lifecycle; });
+        const size_t size = std::clamp<size_t>(small / (workers * 4), 1, kBatchSize);
+        std::vector<std::vector<size_t>> batches;
+        std::vector<size_t> current;
+        for (size_t i = 0; i < specs.size(); ++i) {
+            if (specs[i].kind == CaseSpec::Kind::Lifecycle) {
+                batches.push_back({i});
+                continue;
+            }
+            current.push_back(i);
+            if (current.size() == size) {
+                batches.push_back(std::move(current));
+                current.clear();
+            }
         }
-        if (!total.crashedAt.empty() && spec.kind == CaseSpec::Kind::Lifecycle)
-            total.failures.push_back("too many crashes: the orders behind " + total.crashedAt + " were not run");
+        if (!current.empty())
+            batches.push_back(std::move(current));
+        return batches;
+    }
+
+    static CaseResult Skipped(const CaseSpec& spec) {
+        CaseResult r;
+        r.group = spec.group;
+        r.name = spec.name;
+        r.status = CaseResult::Status::Skipped;
+        return r;
+    }
+
+    // A lifecycle case that went on in new children: the results of all of them as one.
+    static CaseResult Merge(PendingCase& p, CaseResult more) {
+        if (p.resumes == 0)
+            return more;
+        CaseResult total = std::move(p.partial);
+        total.checks += more.checks;
+        total.seconds += more.seconds;
+        total.failures.insert(total.failures.end(), more.failures.begin(), more.failures.end());
+        total.crashedAt = more.crashedAt;
+        total.crashedAfter = more.crashedAfter;
+        if (more.status != CaseResult::Status::Passed && total.status == CaseResult::Status::Passed)
+            total.status = more.status;
         return total;
     }
 
-    CaseResult RunOnce(const CaseSpec& spec) {
-        const fs::path cases = folder_ / "case.json", result = folder_ / "result.json";
-        std::error_code ec;
-        fs::remove(result, ec);
-        {
-            std::ofstream out(cases, std::ios::binary | std::ios::trunc);
-            out << CasesToJson({spec});
-        }
-        ++report_->processes;
-        const auto start = Clock::now();
-        const ProcessResult p = RunProcess(options_.executable,
-                                           {"validate", "--run-case", cases.u8string(), "--result", result.u8string(),
-                                            "--case-timeout", std::to_string(options_.caseTimeoutSeconds), options_.module});
-        CaseResult r;
-        std::string why;
-        const std::string line = Slurp(result);
-        if (!line.empty() && ResultFromJson(line, &r, &why)) {
-            if (p.exitCode != 0 && r.status == CaseResult::Status::Passed) {
-                r.status = CaseResult::Status::Failed;
-                r.failures.push_back("the host process ended with " + p.how + " after the case passed");
+    template <typename Finish>
+    void RunBatch(int worker, std::deque<PendingCase> pending, const std::function<bool()>& budgetSpent,
+                  const Finish& finish) {
+        constexpr int kMaxResumes = 20;
+        const std::string tag = std::to_string(worker);
+        const fs::path cases = folder_ / ("cases-" + tag + ".json"), result = folder_ / ("results-" + tag + ".jsonl");
+        while (!pending.empty()) {
+            if (budgetSpent()) {
+                for (PendingCase& p : pending) {
+                    {
+                        std::lock_guard<std::mutex> hold(countLock_);
+                        ++report_->skippedForBudget;
+                    }
+                    finish(p.index, p.resumes ? Merge(p, Skipped(p.spec)) : Skipped(p.spec));
+                }
+                return;
             }
-            return r;
+            std::error_code ec;
+            fs::remove(result, ec);
+            {
+                std::vector<CaseSpec> specs;
+                for (const PendingCase& p : pending)
+                    specs.push_back(p.spec);
+                std::ofstream out(cases, std::ios::binary | std::ios::trunc);
+                out << CasesToJson(specs);
+            }
+            {
+                std::lock_guard<std::mutex> hold(countLock_);
+                ++report_->processes;
+            }
+            const auto start = Clock::now();
+            const ProcessResult p = RunProcess(options_.executable,
+                                               {"validate", "--run-case", cases.u8string(), "--result", result.u8string(),
+                                                "--case-timeout", std::to_string(options_.caseTimeoutSeconds), options_.module});
+            // The result lines of the cases the child finished, in order.
+            std::istringstream lines(Slurp(result));
+            size_t done = 0;
+            for (std::string line; done < pending.size() && std::getline(lines, line);) {
+                CaseResult r;
+                std::string why;
+                if (line.empty() || !ResultFromJson(line, &r, &why))
+                    break;
+                if (done + 1 == pending.size() && p.exitCode != 0 && r.status == CaseResult::Status::Passed) {
+                    r.status = CaseResult::Status::Failed;
+                    r.failures.push_back("the host process ended with " + p.how + " after the case passed");
+                }
+                finish(pending[done].index, Merge(pending[done], std::move(r)));
+                ++done;
+            }
+            pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(done));
+            if (pending.empty())
+                return;
+            // The child ended in the middle of pending.front(): that case gets how it ended.
+            PendingCase& broken = pending.front();
+            CaseResult r = Verdict(broken.spec, p, CaseOutput(p.err, done));
+            if (done == 0 && !p.started) {
+                // Nothing can run: every case of the batch fails the same way.
+                for (PendingCase& rest : pending) {
+                    CaseResult each = r;
+                    each.group = rest.spec.group;
+                    each.name = rest.spec.name;
+                    finish(rest.index, Merge(rest, std::move(each)));
+                }
+                return;
+            }
+            r.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+            if (broken.spec.kind == CaseSpec::Kind::Lifecycle && !r.crashedAt.empty()) {
+                // The orders behind the one that crashed go on in a new child.
+                broken.partial = Merge(broken, std::move(r));
+                if (++broken.resumes <= kMaxResumes) {
+                    broken.spec.lifecycleSkip = broken.partial.crashedAfter;
+                    continue;
+                }
+                CaseResult total = std::move(broken.partial);
+                total.failures.push_back("too many crashes: the orders behind " + total.crashedAt + " were not run");
+                finish(broken.index, std::move(total));
+            } else {
+                finish(broken.index, Merge(broken, std::move(r)));
+            }
+            pending.pop_front();
         }
+    }
+
+    // What the child wrote to standard error since it began case number `n` of its list.
+    static std::string CaseOutput(const std::string& err, size_t n) {
+        const std::string marker = "case: " + std::to_string(n);
+        for (size_t at = err.rfind(marker); at != std::string::npos; at = at ? err.rfind(marker, at - 1) : std::string::npos) {
+            const size_t end = at + marker.size();
+            // Standard error is in text mode on Windows: the line may end in CR LF.
+            if ((at == 0 || err[at - 1] == '\n') && end < err.size() && (err[end] == '\n' || err[end] == '\r'))
+                return err.substr(end);
+        }
+        return err;
+    }
+
+    // The verdict on a case whose child ended before it wrote the case's result.
+    CaseResult Verdict(const CaseSpec& spec, const ProcessResult& p, const std::string& err) const {
+        CaseResult r;
         r.group = spec.group;
         r.name = spec.name;
-        r.seconds = std::chrono::duration<double>(Clock::now() - start).count();
         r.status = p.crashed ? CaseResult::Status::Crashed : CaseResult::Status::Failed;
         std::string text = p.crashed ? "the host process crashed: " + p.how
                          : !p.started ? "the host process could not be started: " + p.how
                          : p.exitCode == kExitTimedOut ? "timed out after " + std::to_string(options_.caseTimeoutSeconds) + " s"
                                                        : "the host process ended without a result: " + p.how;
         // "order: INDEX CALLS..." of the order that was running.
-        const std::string order = LastLineStarting(p.err, "order: ");
+        const std::string order = LastLineStarting(err, "order: ");
         const size_t space = order.find(' ');
         if (space != std::string::npos) {
             text += ", during the order " + order.substr(space + 1);
@@ -118,10 +282,12 @@ public:
         return r;
     }
 
-private:
+    static constexpr size_t kBatchSize = 64;
     const Options& options_;
     Report* report_;
+    const int jobs_;
     fs::path folder_;
+    std::mutex countLock_;
 };
 
 CaseSpec SimpleCase(CaseSpec::Kind kind, const std::string& group, const std::string& name) {
@@ -204,19 +370,22 @@ public:
         report_.scenarios = scenarios.size();
         planned_ += scenarios.size();
         // Every scenario runs once without a fault: its faults are planned from what it allocated.
-        std::vector<CaseResult> references;
+        // These run even under a filter or --list; they are reported when wanted or when they failed.
+        std::vector<CaseSpec> referenceCases;
         for (const Scenario& s : scenarios) {
             const CaseSpec c = ScenarioCase(s, Fault{});
             if (options_.listOnly && Wanted(c))
                 report_.planned.push_back(CasePath(c.group, c.name));
-            const bool wanted = Counted(Wanted(c));
-            CaseResult r = RunOrSkip(c);
-            references.push_back(Add(r, c, wanted || r.status == CaseResult::Status::Failed ||
-                                                r.status == CaseResult::Status::Crashed));
+            referenceCases.push_back(c);
         }
+        const std::vector<CaseResult> references =
+            RunCases(referenceCases, nullptr, [this](const CaseSpec& c, const CaseResult& r) {
+                return Counted(Wanted(c)) || r.status == CaseResult::Status::Failed ||
+                       r.status == CaseResult::Status::Crashed;
+            });
         const std::vector<CaseSpec> lifecycle = PlanLifecycleCases(options_.strictness, discovery.resourceLoads);
         const std::vector<CaseSpec> faults = FaultCases(scenarios, references, options_.strictness);
-        std::vector<std::vector<CaseSpec>> rounds;
+        std::vector<CaseSpec> all;
         for (int round = 0; round < options_.repeat; ++round) {
             CaseSpec reload = SimpleCase(CaseSpec::Kind::Reload, "reload",
                                          "load, start, open and unload " + std::to_string(ReloadCycles()) + " times");
@@ -229,19 +398,21 @@ public:
                     cases.push_back(std::move(c));
             }
             planned_ += cases.size();
-            rounds.push_back(std::move(cases));
+            for (CaseSpec& c : cases)
+                all.push_back(std::move(c));
         }
-        for (const auto& cases : rounds)
-            for (const CaseSpec& c : cases) {
-                if (options_.listOnly) {
-                    report_.planned.push_back(CasePath(c.group, c.name));
-                    continue;
-                }
-                CaseResult r = RunOrSkip(c);
-                if (c.kind == CaseSpec::Kind::Scenario && r.status != CaseResult::Status::Skipped)
-                    JudgePrefs(ReferenceOf(c, scenarios, references), &r);
-                Add(r, c, true);
-            }
+        if (options_.listOnly) {
+            for (const CaseSpec& c : all)
+                report_.planned.push_back(CasePath(c.group, c.name));
+            return Finish();
+        }
+        RunCases(
+            all,
+            [&](const CaseSpec& c, CaseResult* r) {
+                if (c.kind == CaseSpec::Kind::Scenario && r->status != CaseResult::Status::Skipped)
+                    JudgePrefs(ReferenceOf(c, scenarios, references), r);
+            },
+            [](const CaseSpec&, const CaseResult&) { return true; });
         return Finish();
     }
 
@@ -286,29 +457,53 @@ private:
 
     double Elapsed() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
 
-    // Runs a case in its child process, with a progress call before it starts.
+    // Runs a case in its own child process, with progress lines as it starts and as it finishes.
     CaseResult Execute(const CaseSpec& c) {
         ++started_;
-        if (options_.progress) {
-            Progress p;
-            p.group = c.group;
-            p.started = started_;
-            p.planned = std::max(planned_, started_);
-            p.seconds = Elapsed();
-            options_.progress(p);
-        }
-        return runner_.Run(c);
+        ShowProgress(nullptr, c.group);
+        CaseResult r = runner_.Run(c);
+        if (r.status == CaseResult::Status::Failed || r.status == CaseResult::Status::Crashed)
+            r.replay = CaseToJson(c);
+        ShowProgress(&r, r.group);
+        return r;
     }
 
-    CaseResult RunOrSkip(const CaseSpec& c) {
-        if (!BudgetSpent())
-            return Execute(c);
-        CaseResult r;
-        r.group = c.group;
-        r.name = c.name;
-        r.status = CaseResult::Status::Skipped;
-        ++report_.skippedForBudget;
-        return r;
+    // Runs the cases in child processes, several at a time, the time budget permitting, and adds
+    // them to the report in their planned order (`report` says which are reported). `judge`
+    // completes a verdict as soon as its case has finished, before the progress line shows it.
+    std::vector<CaseResult> RunCases(const std::vector<CaseSpec>& cases,
+                                     const std::function<void(const CaseSpec&, CaseResult*)>& judge,
+                                     const std::function<bool(const CaseSpec&, const CaseResult&)>& report) {
+        std::vector<CaseResult> results = runner_.RunAll(
+            cases, [this] { return BudgetSpent(); },
+            [&](size_t index, CaseResult& r) {
+                if (r.status == CaseResult::Status::Skipped)
+                    return;
+                if (judge)
+                    judge(cases[index], &r);
+                if (r.status == CaseResult::Status::Failed || r.status == CaseResult::Status::Crashed)
+                    r.replay = CaseToJson(cases[index]);
+                ++started_;
+                ShowProgress(&r, r.group);
+            });
+        for (size_t i = 0; i < results.size(); ++i) {
+            if (results[i].status == CaseResult::Status::Skipped)
+                ++report_.skippedForBudget;
+            Add(results[i], cases[i], report(cases[i], results[i]));
+        }
+        return results;
+    }
+
+    void ShowProgress(const CaseResult* finished, const std::string& group) {
+        if (!options_.progress)
+            return;
+        Progress p;
+        p.finished = finished;
+        p.group = group;
+        p.started = started_;
+        p.planned = std::max(planned_, started_);
+        p.seconds = Elapsed();
+        options_.progress(p);
     }
 
     static const CaseResult& ReferenceOf(const CaseSpec& c, const std::vector<Scenario>& scenarios,
@@ -334,15 +529,6 @@ private:
             report_.scenesRendered += r.checks;
         report_.faultsInjected += r.faultsInjected;
         report_.cases.push_back(std::move(r));
-        if (options_.progress) {
-            Progress p;
-            p.finished = &report_.cases.back();
-            p.group = p.finished->group;
-            p.started = started_;
-            p.planned = std::max(planned_, started_);
-            p.seconds = Elapsed();
-            options_.progress(p);
-        }
         return report_.cases.back();
     }
 

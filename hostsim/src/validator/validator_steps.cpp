@@ -92,6 +92,7 @@ HostOptions QuietHostOptions() {
     HostOptions options;
     options.consoleEcho = nullptr;
     options.logEcho = nullptr;
+    options.reuseUnchangedFiles = true;
     return options;
 }
 
