@@ -445,7 +445,7 @@ TEST_F(ValidateCliTest, AReportPathThatCannotBeWrittenIsRefusedBeforeAnyCaseRuns
     EXPECT_NE(r.err.find("no case was run"), std::string::npos) << r.err;
     EXPECT_EQ(r.out.find("result:"), std::string::npos) << r.out;
     const auto dir = hostsim::RunProcess(corvel_test::HostCli(),
-                                         {"validate", folder_->Module(), "--junit", folder_->Path(""), "-q"});
+                                         {"validate", folder_->Module(), "--junit", folder_->Path("res"), "-q"});
     EXPECT_EQ(dir.exitCode, validate::kExitInternal) << dir.out << dir.err;
     EXPECT_NE(dir.err.find("is a directory"), std::string::npos) << dir.err;
 }
@@ -487,6 +487,9 @@ TEST_F(ValidateCliTest, CasesCanBeListedFilteredAndAFailureReplayedInOneProcess)
         }
     ASSERT_FALSE(replayCase.empty());
     EXPECT_NE(replayCase.find(" validate "), std::string::npos) << replayCase;
+#ifndef _WIN32
+    // (The test's process runner on Windows goes through cmd, which cannot pass the case's
+    // quotes on; the line's Windows quoting is for a console.)
     EXPECT_NE(replayCase.find(" --replay '"), std::string::npos) << replayCase;
     // The case as the command line carries it, run again in this test's own child process.
     const size_t quote = replayCase.find(" --replay '") + 11;
@@ -495,6 +498,7 @@ TEST_F(ValidateCliTest, CasesCanBeListedFilteredAndAFailureReplayedInOneProcess)
     EXPECT_EQ(again.exitCode, validate::kExitFailed) << again.out << again.err;
     EXPECT_NE(again.out.find("left behind"), std::string::npos) << again.out;
     EXPECT_NE(again.out.find("result: FAILED"), std::string::npos) << again.out;
+#endif
 }
 
 #ifndef _WIN32

@@ -40,15 +40,33 @@ std::string Seconds(double s) {
     return out.str();
 }
 
-// A word of a POSIX shell command line, quoted where it needs to be.
+// A word of a command line, quoted where it needs to be: for a POSIX shell, or on Windows as the
+// C runtime splits a command line (quotes inside escaped with a backslash).
 std::string ShellWord(const std::string& text) {
     if (!text.empty() && text.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-./=:,+@%") ==
                              std::string::npos)
         return text;
+#ifdef _WIN32
+    std::string out = "\"";
+    size_t backslashes = 0;
+    for (char c : text) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        // Backslashes before a quote are doubled, and the quote escaped; elsewhere they stand.
+        out.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+        backslashes = 0;
+        out += c;
+    }
+    out.append(2 * backslashes, '\\');
+    return out + "\"";
+#else
     std::string out = "'";
     for (char c : text)
         out += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return out + "'";
+#endif
 }
 
 std::string SkippedText(const Report& report) {
