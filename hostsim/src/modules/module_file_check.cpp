@@ -61,7 +61,7 @@ private:
     bool hasDynamic = false, hasTls = false;
     std::map<int64_t, uint64_t> tags; // the first entry of each tag
     std::vector<uint64_t> strings;    // DT_NEEDED, DT_SONAME, DT_RPATH, DT_RUNPATH values
-    uint64_t strtab = 0, strsz = 0, symtab = 0, symcount = 0;
+    uint64_t strtab = 0, strsz = 0, symcount = 0;
 
     static std::string Hex(uint64_t v) { return HexText(v); }
 
