@@ -216,7 +216,7 @@ TEST(HostCliScene, AMalformedSceneIsAUsageErrorBeforeTheModuleLoads) {
     for (const std::string& path : unusable) {
         const ProcessResult r2 = RunProcess(HostCli(), {"run", folder.Module(), "--scene", path});
         EXPECT_EQ(r2.exitCode, 1) << "--scene '" << path << "'";
-        EXPECT_TRUE(Contains(r2.err, "corvel-host: --scene ")) << r2.err;
+        EXPECT_TRUE(Contains(r2.err, "corvel-host: error: --scene ")) << r2.err;
         EXPECT_FALSE(Contains(r2.out, "successfully loaded")) << "refused before the module loads";
     }
 }
