@@ -5,7 +5,7 @@
 # links only libSystem and is ad-hoc signed. lld 14 cannot drop local symbols while linking (-x is
 # not implemented), so llvm-strip removes them afterwards; it re-signs what it changes ad hoc, and
 # the MacModule tests check that every page hash of the signature matches the shipped file.
-set_target_properties(corvel PROPERTIES SUFFIX ".xlib")
+set_target_properties(${CORVEL_MODULE_TARGET} PROPERTIES SUFFIX ".xlib")
 
 find_program(CORVEL_LD64_LLD NAMES ld64.lld-14 ld64.lld REQUIRED)
 find_program(CORVEL_LLVM_STRIP NAMES llvm-strip-14 llvm-strip REQUIRED)
@@ -69,7 +69,7 @@ corvel_find_zig_runtime(_corvel_zig_runtime)
 list(JOIN _corvel_zig_runtime " " _corvel_zig_runtime_args)
 
 set(CORVEL_MACOS_EXPORTS "${CMAKE_CURRENT_SOURCE_DIR}/cmake/corvel-macos.exports")
-set_property(TARGET corvel APPEND PROPERTY LINK_DEPENDS "${CORVEL_MACOS_EXPORTS}")
+set_property(TARGET ${CORVEL_MODULE_TARGET} APPEND PROPERTY LINK_DEPENDS "${CORVEL_MACOS_EXPORTS}")
 
 # The module link: a dylib (not a bundle: the host loads it as a library) with an rpath install
 # name, dead code removed, only the listed exports, an ad-hoc code signature, local symbols stripped.
@@ -77,5 +77,5 @@ set(CMAKE_CXX_CREATE_SHARED_MODULE
   "${CORVEL_LD64_LLD} -arch x86_64 -platform_version macos 11.0 11.0 -dylib -install_name @rpath/corvel.xlib -dead_strip -S -adhoc_codesign -exported_symbols_list ${CORVEL_MACOS_EXPORTS} <LINK_FLAGS> <OBJECTS> -o <TARGET> <LINK_LIBRARIES> ${_corvel_zig_runtime_args} ${CORVEL_MACOS_LIBSYSTEM} && ${CORVEL_LLVM_STRIP} -x <TARGET>")
 
 # Stop the build if the compiler does not target macOS 11 on x86-64 (see platform_check.cpp).
-target_sources(corvel PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/cmake/platform_check.cpp)
+target_sources(${CORVEL_MODULE_TARGET} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/cmake/platform_check.cpp)
 set_property(SOURCE ${CMAKE_CURRENT_SOURCE_DIR}/cmake/platform_check.cpp APPEND PROPERTY COMPILE_DEFINITIONS CORVEL_EXPECT_MACOS)
