@@ -163,7 +163,7 @@ def object_name(source, base):
     return rel.replace(os.sep, "_").replace("..", "up") + ".o"
 
 
-def build_frameworks(sdk_root, frameworks_dir, names, cache, cxx, jobs):
+def build_frameworks(sdk_root, frameworks_dir, names, cache, cxx, jobs, debug_info=True):
     """Static libraries of the frameworks, built once into `cache` and reused."""
     libraries = []
     for name in names:
@@ -180,6 +180,8 @@ def build_frameworks(sdk_root, frameworks_dir, names, cache, cxx, jobs):
             source_processor(frameworks_dir, fw_dir)
             open(stamp, "w").close()
         options, units = cbp_settings(frameworks_dir, name, sdk_root)
+        if not debug_info:
+            options = [o for o in options if o != "-g"]
         log("%s: %d units" % (name, len(units)))
         objects_dir = os.path.join(cache, name + ".objs")
         work = [(u, os.path.join(objects_dir, object_name(u, fw_dir)), options) for u in units]
@@ -255,6 +257,8 @@ def main():
     parser.add_argument("--cxx", default="g++")
     parser.add_argument("-j", "--jobs", type=int, default=2)
     parser.add_argument("--syntax-only", action="store_true", help="only compile source/ with -fsyntax-only")
+    parser.add_argument("--no-debug-info", action="store_true",
+                        help="leave out -g (the Debug64 settings otherwise): a faster build, the same module otherwise")
     args = parser.parse_args()
 
     started = time.time()
@@ -275,7 +279,7 @@ def main():
         status = syntax_check(sdk_root, frameworks_dir, names, cache, args.cxx)
         log("syntax check %s in %.0f s" % ("passed" if status == 0 else "FAILED", time.time() - started))
         return status
-    libraries = build_frameworks(sdk_root, frameworks_dir, names, cache, args.cxx, args.jobs)
+    libraries = build_frameworks(sdk_root, frameworks_dir, names, cache, args.cxx, args.jobs, not args.no_debug_info)
     frameworks_done = time.time()
 
     # 2. The plug-in: staged, source processor, compiled with cinema's options and its own id.
@@ -285,6 +289,8 @@ def main():
     cinema_options, _ = cbp_settings(frameworks_dir, "cinema.framework", sdk_root)
     options = []
     for option in cinema_options:
+        if option == "-g" and args.no_debug_info:
+            continue
         if option.startswith("-DMAXON_MODULE_ID="):
             option = '-DMAXON_MODULE_ID="%s"' % PLUGIN_ID
         options.append(option)
