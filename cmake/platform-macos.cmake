@@ -11,7 +11,7 @@
 #   slices/x86_64/corvel.xlib   target corvel        (the slice is linked under the shipped name:
 #   slices/arm64/corvel.xlib    target corvel_arm64   the signature's identifier is the file name)
 #   corvel.xlib                 target corvel_universal, the shipped file (with res/ beside it)
-set_target_properties(corvel PROPERTIES SUFFIX ".xlib")
+set_target_properties(${CORVEL_MODULE_TARGET} PROPERTIES SUFFIX ".xlib")
 
 find_program(CORVEL_LD64_LLD NAMES ld64.lld-14 ld64.lld REQUIRED)
 find_program(CORVEL_LLVM_STRIP NAMES llvm-strip-14 llvm-strip REQUIRED)
@@ -83,7 +83,7 @@ set(CMAKE_CXX_CREATE_SHARED_MODULE
 
 # Stop the build if the compiler does not target macOS 11 on the slice's processor (see
 # platform_check.cpp).
-target_sources(corvel PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/cmake/platform_check.cpp)
+target_sources(${CORVEL_MODULE_TARGET} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/cmake/platform_check.cpp)
 set_property(SOURCE ${CMAKE_CURRENT_SOURCE_DIR}/cmake/platform_check.cpp APPEND PROPERTY COMPILE_DEFINITIONS CORVEL_EXPECT_MACOS)
 
 # The arm64 slice: a second target with everything the x86-64 one was given (sources, include

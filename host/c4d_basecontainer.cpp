@@ -1,6 +1,8 @@
 // c4d_basecontainer.cpp - the host's keyed container.
 #include "c4d_basecontainer.h"
 
+CORVEL_CINEMA_BEGIN
+
 namespace {
 
 C4D_Container* AllocContainer(Int32 id) {
@@ -24,6 +26,8 @@ C4D_Container* CopyContainer(const C4D_Container* src) {
 
 } // namespace
 
+BaseContainer::BaseContainer() : handle_(AllocContainer(0)) {}
+
 BaseContainer::BaseContainer(Int32 id) : handle_(AllocContainer(id)) {}
 
 BaseContainer::BaseContainer(C4D_Container* handle, Mode mode)
@@ -38,22 +42,25 @@ BaseContainer::BaseContainer(BaseContainer&& other) noexcept
     other.mutable_ = true;
 }
 
-BaseContainer& BaseContainer::operator=(const BaseContainer& other) {
+const BaseContainer& BaseContainer::operator=(const BaseContainer& other) {
     if (this == &other)
         return *this;
     const C4D_ContainerTable* t = c4d_link::Containers();
-    if (handle_ && mutable_) {
-        // Copy into our own storage; CopyTo leaves it unchanged when it fails.
+    if (handle_ && mutable_ && !owned_) {
+        // A container the host lent for writing keeps its storage; a failed copy leaves it as it
+        // was, which the host's own container rules allow.
         if (t && other.handle_)
             t->CopyTo(handle_, other.handle_);
         return *this;
     }
-    if (C4D_Container* copy = CopyContainer(other.handle_)) {
-        Drop();
-        handle_ = copy;
-        owned_ = true;
-        mutable_ = true;
-    }
+    if (handle_ && owned_ && t && other.handle_ && t->CopyTo(handle_, other.handle_))
+        return *this;
+    // No storage of our own, a source without values, or a failed copy: this container must not
+    // go on showing its old values as if they were the copy.
+    Drop();
+    handle_ = CopyContainer(other.handle_);
+    owned_ = true;
+    mutable_ = true;
     return *this;
 }
 
@@ -81,6 +88,13 @@ BaseContainer BaseContainer::BorrowMutable(C4D_Container* handle) {
     return BaseContainer(handle, Mode::BorrowedMutable);
 }
 
+void BaseContainer::Rebind(const C4D_Container* handle) {
+    Drop();
+    handle_ = const_cast<C4D_Container*>(handle);
+    owned_ = false;
+    mutable_ = false;
+}
+
 void BaseContainer::Drop() {
     if (handle_ && owned_) {
         if (const C4D_ContainerTable* t = c4d_link::Containers())
@@ -100,34 +114,37 @@ void BaseContainer::SetId(Int32 id) {
         t->SetId(handle_, id);
 }
 
-Int32 BaseContainer::GetInt32(Int32 key, Int32 preset) const {
+Int32 BaseContainer::GetInt32(Int32 id, Int32 preset) const {
     const C4D_ContainerTable* t = c4d_link::Containers();
-    return (t && handle_) ? t->GetInt32(handle_, key, preset) : preset;
+    return (t && handle_) ? t->GetInt32(handle_, id, preset) : preset;
 }
 
-Bool BaseContainer::GetBool(Int32 key, Bool preset) const {
+Bool BaseContainer::GetBool(Int32 id, Bool preset) const {
     const C4D_ContainerTable* t = c4d_link::Containers();
-    return (t && handle_) ? t->GetBool(handle_, key, preset) : preset;
+    return (t && handle_) ? t->GetBool(handle_, id, preset) : preset;
 }
 
-Float BaseContainer::GetFloat(Int32 key, Float preset) const {
+Float BaseContainer::GetFloat(Int32 id, Float preset) const {
     const C4D_ContainerTable* t = c4d_link::Containers();
-    return (t && handle_) ? t->GetFloat(handle_, key, preset) : preset;
+    return (t && handle_) ? t->GetFloat(handle_, id, preset) : preset;
 }
 
-Bool BaseContainer::SetInt32(Int32 key, Int32 value) {
+void BaseContainer::SetInt32(Int32 id, Int32 value) {
     const C4D_ContainerTable* t = c4d_link::Containers();
-    return t && handle_ && mutable_ && t->SetInt32(handle_, key, value);
+    if (t && handle_ && mutable_)
+        t->SetInt32(handle_, id, value);
 }
 
-Bool BaseContainer::SetBool(Int32 key, Bool value) {
+void BaseContainer::SetBool(Int32 id, Bool value) {
     const C4D_ContainerTable* t = c4d_link::Containers();
-    return t && handle_ && mutable_ && t->SetBool(handle_, key, value);
+    if (t && handle_ && mutable_)
+        t->SetBool(handle_, id, value);
 }
 
-Bool BaseContainer::SetFloat(Int32 key, Float value) {
+void BaseContainer::SetFloat(Int32 id, Float value) {
     const C4D_ContainerTable* t = c4d_link::Containers();
-    return t && handle_ && mutable_ && t->SetFloat(handle_, key, value);
+    if (t && handle_ && mutable_)
+        t->SetFloat(handle_, id, value);
 }
 
 Int32 BaseContainer::GetCount() const {
@@ -136,6 +153,10 @@ Int32 BaseContainer::GetCount() const {
 }
 
 Int32 BaseContainer::GetIndexId(Int32 index) const {
-    const C4D_ContainerTable* t = c4d_link::Containers();
-    return (t && handle_) ? t->GetIndexId(handle_, index) : 0;
+    // The host answers 0 past the end; the SDK's callers look for NOTOK.
+    if (index < 0 || index >= GetCount())
+        return NOTOK;
+    return c4d_link::Containers()->GetIndexId(handle_, index);
 }
+
+CORVEL_CINEMA_END

@@ -3,6 +3,8 @@
 
 #include "c4d_memory.h"
 
+CORVEL_CINEMA_BEGIN
+
 Filename::Filename() : fn_{nullptr} {
     if (const C4D_FileTable* t = c4d_link::Files()) {
         t->Construct(&fn_);
@@ -10,7 +12,9 @@ Filename::Filename() : fn_{nullptr} {
     }
 }
 
-Filename::Filename(const String& path) : Filename() { SetString(path); }
+Filename::Filename(const Char* path) : Filename(maxon::String(path)) {}
+
+Filename::Filename(const maxon::String& path) : Filename() { SetPath(path); }
 
 Filename::Filename(const Filename& other) : Filename() {
     const C4D_FileTable* t = c4d_link::Files();
@@ -18,7 +22,7 @@ Filename::Filename(const Filename& other) : Filename() {
         t->CopyTo(&fn_, &other.fn_);
 }
 
-Filename& Filename::operator=(const Filename& other) {
+const Filename& Filename::operator=(const Filename& other) {
     const C4D_FileTable* t = c4d_link::Files();
     if (this != &other && t && constructed_)
         t->CopyTo(&fn_, &other.fn_);
@@ -36,17 +40,17 @@ Bool Filename::CopyFrom(const C4D_Filename* src) {
     return t && constructed_ && src && t->CopyTo(&fn_, src);
 }
 
-Bool Filename::SetString(const String& path) {
+Bool Filename::SetPath(const maxon::String& path) {
     const C4D_FileTable* t = c4d_link::Files();
     return t && constructed_ && t->SetString(&fn_, path.Get());
 }
 
 String Filename::GetString() const {
     const C4D_FileTable* t = c4d_link::Files();
-    return (t && constructed_) ? String::Adopt(t->GetString(&fn_)) : String();
+    return (t && constructed_) ? String(maxon::String::Adopt(t->GetString(&fn_))) : String();
 }
 
-Filename Filename::GetDirectory() const {
+const Filename Filename::GetDirectory() const {
     Filename dir;
     const C4D_FileTable* t = c4d_link::Files();
     if (t && constructed_ && dir.constructed_)
@@ -54,18 +58,27 @@ Filename Filename::GetDirectory() const {
     return dir;
 }
 
-Filename operator+(const Filename& base, const String& part) {
+const Filename operator+(const Filename& fname1, const Filename& fname2) {
     Filename joined;
     const C4D_FileTable* t = c4d_link::Files();
-    if (t && joined.constructed_)
-        t->Join(&joined.fn_, base.Get(), part.Get());
+    if (t && joined.constructed_) {
+        const String part = fname2.GetString();
+        t->Join(&joined.fn_, fname1.Get(), part.Get());
+    }
     return joined;
 }
 
-Bool GeExecuteFile(const Filename& fn) {
+Bool GeExecuteFile(const Filename& path) {
     const C4D_FileTable* t = c4d_link::Files();
-    return t && t->ExecuteFile(fn.Get());
+    return t && t->ExecuteFile(path.Get());
 }
+
+const Filename GeGetPluginPath() {
+    const Filename* path = c4d_link::ModulePath();
+    return path ? path->GetDirectory() : Filename();
+}
+
+CORVEL_CINEMA_END
 
 namespace c4d_link {
 
@@ -76,7 +89,7 @@ Filename* g_modulePath = nullptr;
 
 Bool SetModulePath(const C4D_Filename* src) {
     FreeModulePath();
-    g_modulePath = NewObjClear<Filename>();
+    g_modulePath = NewObjClear(Filename);
     if (!g_modulePath)
         return false;
     g_modulePath->CopyFrom(src);
@@ -89,7 +102,14 @@ const Filename* ModulePath() { return g_modulePath; }
 
 } // namespace c4d_link
 
-Filename GeGetPluginPath() {
-    const Filename* path = c4d_link::ModulePath();
-    return path ? path->GetDirectory() : Filename();
+namespace c4d_link {
+
+Filename Join(const Filename& base, const maxon::String& part) {
+    Filename joined;
+    const C4D_FileTable* t = Files();
+    if (t && joined.GetMutable())
+        t->Join(joined.GetMutable(), base.Get(), part.Get());
+    return joined;
 }
+
+} // namespace c4d_link

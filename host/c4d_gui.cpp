@@ -3,6 +3,8 @@
 
 #include "c4d_general.h"
 
+CORVEL_CINEMA_BEGIN
+
 GeDialog::GeDialog() {
     if (const C4D_DialogTable* t = c4d_link::Dialogs())
         window_ = t->CreateWindow(this, &GeDialog::MessageEntry);
@@ -62,7 +64,7 @@ Int32 GeDialog::Message(const BaseContainer& msg, BaseContainer& /*result*/) {
         Timer(msg);
         return 1;
     case BFM_INTERACTSTART:
-        CheckInteraction(1, 1, 1);
+        c4d_link::CheckInteraction(1, 1, 1);
         return 0;
     case BFM_VISIBLE_OFF:
         hidden_ = true;
@@ -75,11 +77,12 @@ Int32 GeDialog::Message(const BaseContainer& msg, BaseContainer& /*result*/) {
     }
 }
 
-Bool GeDialog::Open(Int32 dlgtype, Int32 pluginid, Int32 xpos, Int32 ypos, Int32 defaultw,
-                    Int32 defaulth, Int32 subid, Int32 flags) {
+Bool GeDialog::Open(DLG_TYPE dlgtype, Int32 pluginid, Int32 xpos, Int32 ypos, Int32 defaultw,
+                    Int32 defaulth, Int32 subid, OPENDIALOGFLAGS flags) {
     const C4D_DialogTable* t = c4d_link::Dialogs();
     return t && window_ &&
-           t->Open(window_, dlgtype, pluginid, xpos, ypos, defaultw, defaulth, subid, flags);
+           t->Open(window_, static_cast<Int32>(dlgtype), pluginid, xpos, ypos, defaultw, defaulth, subid,
+                   static_cast<Int32>(flags));
 }
 
 Bool GeDialog::RestoreLayout(Int32 pluginid, Int32 subid, void* secret) {
@@ -92,7 +95,7 @@ Bool GeDialog::Close() {
     return t && window_ && t->Close(window_);
 }
 
-Bool GeDialog::LoadDialogResource(Int32 id, const GeResource* lr, Int32 flags) {
+Bool GeDialog::LoadDialogResource(Int32 id, GeResource* lr, Int32 flags) {
     const C4D_DialogTable* t = c4d_link::Dialogs();
     return t && window_ && t->LoadDialogResource(window_, id, lr ? lr->Get() : nullptr, flags);
 }
@@ -102,19 +105,20 @@ Bool GeDialog::FreeChildren(Int32 id) {
     return t && window_ && t->FreeChildren(window_, id);
 }
 
-Bool GeDialog::AddChild(Int32 id, Int32 subid, const String& child) {
+Bool GeDialog::AddChild(Int32 id, Int32 subid, const maxon::String& child) {
     const C4D_DialogTable* t = c4d_link::Dialogs();
     return t && window_ && t->AddChild(window_, id, subid, child.Get());
 }
 
-Bool GeDialog::SetInt32(Int32 id, Int32 value, Int32 min, Int32 max, Int32 step, Bool tristate) {
+Bool GeDialog::SetInt32(Int32 id, Int32 value, Int32 min, Int32 max, Int32 step, Int32 tristate, Int32 /*min2*/,
+                        Int32 /*max2*/) {
     const C4D_DialogTable* t = c4d_link::Dialogs();
-    return t && window_ && t->SetInt32(window_, id, value, min, max, step, tristate);
+    return t && window_ && t->SetInt32(window_, id, value, min, max, step, tristate != 0);
 }
 
-Bool GeDialog::SetBool(Int32 id, Bool value, Bool tristate) {
+Bool GeDialog::SetBool(Int32 id, Int32 value, Int32 tristate) {
     const C4D_DialogTable* t = c4d_link::Dialogs();
-    return t && window_ && t->SetBool(window_, id, value, tristate);
+    return t && window_ && t->SetBool(window_, id, value != 0, tristate != 0);
 }
 
 Bool GeDialog::GetInt32(Int32 id, Int32& value) const {
@@ -137,17 +141,17 @@ Bool GeDialog::MenuFlushAll() {
     return t && window_ && t->MenuFlushAll(window_);
 }
 
-Bool GeDialog::MenuSubBegin(const String& title) {
+Bool GeDialog::MenuSubBegin(const maxon::String& title) {
     const C4D_DialogTable* t = c4d_link::Dialogs();
     return t && window_ && t->MenuSubBegin(window_, title.Get());
 }
 
-Bool GeDialog::MenuAddString(Int32 id, const String& text) {
+Bool GeDialog::MenuAddString(Int32 id, const maxon::String& text) {
     const C4D_DialogTable* t = c4d_link::Dialogs();
     return t && window_ && t->MenuAddString(window_, id, text.Get());
 }
 
-Bool GeDialog::MenuAddSeparator() {
+Bool GeDialog::MenuAddSeparator(const maxon::String& /*title*/) {
     const C4D_DialogTable* t = c4d_link::Dialogs();
     return t && window_ && t->MenuAddSeparator(window_);
 }
@@ -166,3 +170,7 @@ Bool GeDialog::MenuFinished() {
     const C4D_DialogTable* t = c4d_link::Dialogs();
     return t && window_ && t->MenuFinished(window_);
 }
+
+void MessageDialog(const maxon::String& str) { GeOutString(str, GEMB::OK | GEMB::ICONEXCLAMATION); }
+
+CORVEL_CINEMA_END

@@ -1,5 +1,6 @@
 // c4d_link.cpp - storage of the host table and of the bound interface slots.
 #include "c4d_link.h"
+#include "c4d_memory.h"
 
 #include <cstring>
 
@@ -93,3 +94,13 @@ Int64 StringGetLength(C4D_HString s) {
 }
 
 } // namespace c4d_link
+
+namespace maxon {
+namespace details {
+
+void* HostAlloc(Int size) { return c4d_link::Alloc(size); }
+
+void HostDelete(void* object, void (*destruct)(void* object)) { c4d_link::DeleteObject(object, destruct); }
+
+} // namespace details
+} // namespace maxon

@@ -11,8 +11,18 @@
 #define CORVEL_HOST_C4D_LINK_H
 
 #include "c4d_abi.h"
-#include "c4d_types.h"
+#include "maxon/apibase.h"
 #include "maxon_abi.h"
+
+// The binding layer's own definitions of the classic API go where its declarations are: inside
+// namespace cinema in the 2025 shape, at global scope before.
+#if API_VERSION >= 2025000
+#define CORVEL_CINEMA_BEGIN namespace cinema {
+#define CORVEL_CINEMA_END }
+#else
+#define CORVEL_CINEMA_BEGIN
+#define CORVEL_CINEMA_END
+#endif
 
 // Marks the three symbols the host looks up. The platform's export list (version script, .def
 // file or exported-symbols list) keeps everything else private.
@@ -22,7 +32,22 @@
 #define CORVEL_EXPORT __attribute__((visibility("default")))
 #endif
 
+#if API_VERSION >= 2025000
+namespace cinema {
+class Filename;
+}
+#else
+class Filename;
+#endif
+
 namespace c4d_link {
+
+#if API_VERSION >= 2025000
+using cinema::Filename;
+#endif
+using maxon::Bool;
+using maxon::Int32;
+using maxon::Int64;
 
 // --- the table handed to c4d_main --------------------------------------------------------------
 
@@ -65,6 +90,20 @@ void StringRetain(C4D_HString s);
 void StringRelease(C4D_HString s);
 const char* StringGetUtf8(C4D_HString s);
 Int64 StringGetLength(C4D_HString s);
+
+// The module file's path, held on the host's heap from the first action 1 to the last action 3.
+// SetModulePath allocates it and copies `src` into it (a failed copy leaves an empty path);
+// false when the allocation failed and the module then holds no path.
+Bool SetModulePath(const C4D_Filename* src);
+// Destroys and frees the path through the host; no-op when none is held.
+void FreeModulePath();
+const Filename* ModulePath();
+
+// The host's interaction check, asked for when a dialog window receives 'inta'.
+void CheckInteraction(Int32 a, Int32 b, Int32 c);
+
+// `base` joined with one further path part; empty when the host had no memory.
+Filename Join(const Filename& base, const maxon::String& part);
 
 } // namespace c4d_link
 

@@ -6,13 +6,20 @@
 #include "c4d_plugin.h"
 #include "c4d_resource.h"
 
+#if API_VERSION >= 2025000
+using cinema::g_resource;
+using cinema::PluginEnd;
+using cinema::PluginMessage;
+using cinema::PluginStart;
+#endif
+
 namespace {
 
 // Actions 1 and 3 nest: only the outermost pair initialises and tears down. Touched on the
 // host's main thread only, so a plain integer.
-Int32 g_loadCount = 0;
+maxon::Int32 g_loadCount = 0;
 
-Int32 InitSystem(void* hostApi, void* modulePath) {
+maxon::Int32 InitSystem(void* hostApi, void* modulePath) {
     if (++g_loadCount != 1)
         return C4D_PL_ANSWER_OK;
     // Stored before the version test: every later host call goes through this table.
@@ -28,7 +35,7 @@ Int32 InitSystem(void* hostApi, void* modulePath) {
     return C4D_PL_ANSWER_OK;
 }
 
-Int32 EndSystem() {
+maxon::Int32 EndSystem() {
     if (--g_loadCount != 0)
         return C4D_PL_ANSWER_OK;
     PluginEnd();
@@ -37,10 +44,10 @@ Int32 EndSystem() {
     return C4D_PL_ANSWER_OK;
 }
 
-Int32 PluginMessageAction(void* p1, void* data) {
+maxon::Int32 PluginMessageAction(void* p1, void* data) {
     // The message id travels in the low 32 bits of the first pointer argument.
     const auto bits = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(p1));
-    const auto id = static_cast<Int32>(bits);
+    const auto id = static_cast<maxon::Int32>(bits);
     return PluginMessage(id, data) ? C4D_PL_ANSWER_OK : C4D_PL_ANSWER_FAILED;
 }
 

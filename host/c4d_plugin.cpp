@@ -1,15 +1,18 @@
 // c4d_plugin.cpp - plug-in objects and command registration.
-#include "c4d_plugin.h"
+#include "c4d_commanddata.h"
 
 #include <cstring>
 
 #include "c4d_memory.h"
+#include "gui.h"
 
-Bool CommandData::Execute(BaseDocument, GeDialog*) { return false; }
-Bool CommandData::ExecuteSubID(BaseDocument, Int32, GeDialog*) { return false; }
-Bool CommandData::ExecuteOptionID(BaseDocument, Int32, GeDialog*) { return false; }
-Int32 CommandData::GetState(BaseDocument, GeDialog*) { return CMD_ENABLED; }
-Bool CommandData::GetSubContainer(BaseDocument, BaseContainer&, GeDialog*) { return false; }
+CORVEL_CINEMA_BEGIN
+
+Bool CommandData::Execute(BaseDocument*, GeDialog*) { return false; }
+Bool CommandData::ExecuteSubID(BaseDocument*, Int32, GeDialog*) { return false; }
+Bool CommandData::ExecuteOptionID(BaseDocument*, Int32, Int32, GeDialog*) { return false; }
+Int32 CommandData::GetState(BaseDocument*, GeDialog*) { return CMD_ENABLED; }
+Bool CommandData::GetSubContainer(BaseDocument*, BaseContainer&, GeDialog*) { return false; }
 Bool CommandData::RestoreLayout(void*) { return false; }
 String CommandData::GetScriptName() { return String(); }
 Bool CommandData::Message(Int32, void*) { return true; }
@@ -20,6 +23,12 @@ namespace {
 // each entry dispatches to the virtual operation of the same name.
 CommandData* AsCommand(void* object) { return static_cast<CommandData*>(object); }
 
+// A document pointer is the host's handle itself.
+BaseDocument* AsDocument(C4D_Document* doc) { return reinterpret_cast<BaseDocument*>(doc); }
+
+// The id the command was registered under; ExecuteOptionID hands it on as the SDK does.
+Int32 g_registeredId = 0;
+
 void DestroyCommand(void* object) {
     if (!object)
         return;
@@ -29,11 +38,11 @@ void DestroyCommand(void* object) {
 }
 
 bool ExecuteEntry(void* object, C4D_Document* doc) {
-    return AsCommand(object)->Execute(BaseDocument(doc), nullptr);
+    return AsCommand(object)->Execute(AsDocument(doc), nullptr);
 }
 
 int32_t GetStateEntry(void* object, C4D_Document* doc) {
-    return AsCommand(object)->GetState(BaseDocument(doc), nullptr);
+    return AsCommand(object)->GetState(AsDocument(doc), nullptr);
 }
 
 bool RestoreLayoutEntry(void* object, void* layoutData) {
@@ -44,23 +53,23 @@ C4D_HString GetScriptNameEntry(void* object) { return AsCommand(object)->GetScri
 
 bool GetSubContainerEntry(void* object, C4D_Document* doc, C4D_Container* submenu) {
     BaseContainer menu = BaseContainer::BorrowMutable(submenu);
-    return AsCommand(object)->GetSubContainer(BaseDocument(doc), menu, nullptr);
+    return AsCommand(object)->GetSubContainer(AsDocument(doc), menu, nullptr);
 }
 
 bool ExecuteSubIDEntry(void* object, C4D_Document* doc, int32_t subid) {
-    return AsCommand(object)->ExecuteSubID(BaseDocument(doc), subid, nullptr);
+    return AsCommand(object)->ExecuteSubID(AsDocument(doc), subid, nullptr);
 }
 
 bool MessageEntry(void* object, int32_t type, void* data) { return AsCommand(object)->Message(type, data); }
 
 bool ExecuteOptionIDEntry(void* object, C4D_Document* doc, int32_t subid) {
-    return AsCommand(object)->ExecuteOptionID(BaseDocument(doc), subid, nullptr);
+    return AsCommand(object)->ExecuteOptionID(AsDocument(doc), g_registeredId, subid, nullptr);
 }
 
 } // namespace
 
-Bool RegisterCommandPlugin(Int32 id, const String& str, Int32 info, BaseBitmap* icon,
-                           const String& help, CommandData* dat) {
+Bool RegisterCommandPlugin(Int32 id, const maxon::String& str, Int32 info, BaseBitmap* icon,
+                           const maxon::String& help, CommandData* dat) {
     if (!dat)
         return false;
     const C4D_GeneralTable* general = c4d_link::General();
@@ -87,7 +96,9 @@ Bool RegisterCommandPlugin(Int32 id, const String& str, Int32 info, BaseBitmap* 
     record.Message = &MessageEntry;
     record.ExecuteOptionID = &ExecuteOptionIDEntry;
 
-    const Bool accepted = general->RegisterPlugin(API_VERSION, PLUGINTYPE_COMMAND, id, str.Get(),
+    g_registeredId = id;
+    // The version handed over is the binary interface's, whichever SDK shape the module presents.
+    const Bool accepted = general->RegisterPlugin(C4D_API_VERSION, static_cast<Int32>(PLUGINTYPE::COMMAND), id, str.Get(),
                                                   &record, static_cast<Int32>(sizeof record));
     // From this call on the object is the host's, accepted or not. Hosts differ in what they do
     // with a refused one (some destroy it through the record's destroy entry, some keep it), so
@@ -95,3 +106,5 @@ Bool RegisterCommandPlugin(Int32 id, const String& str, Int32 info, BaseBitmap* 
     // over after a rare refusal is the far smaller harm.
     return accepted;
 }
+
+CORVEL_CINEMA_END

@@ -3,17 +3,19 @@
 
 #include "c4d_memory.h"
 
+CORVEL_CINEMA_BEGIN
+
 // Constant-initialised: nothing runs at module load.
 GeResource g_resource;
 
 GeResource::~GeResource() { Free(); }
 
-Bool GeResource::Init() { return Init(GeGetPluginPath() + String("res"), true); }
+Bool GeResource::Init() { return Init(c4d_link::Join(GeGetPluginPath(), maxon::String("res")), true); }
 
-Bool GeResource::Init(const Filename& folder, Bool release) {
-    release_ = release;
+Bool GeResource::Init(const Filename& path, Bool regardIsStopped) {
+    release_ = regardIsStopped;
     if (!folder_) {
-        folder_ = NewObjClear<Filename>(folder);
+        folder_ = NewObjClear(Filename, path);
         if (!folder_)
             return false;
     }
@@ -34,13 +36,20 @@ void GeResource::Free() {
         handle_ = nullptr;
     }
     DeleteObj(folder_);
+    for (String& s : recent_)
+        s = String();
     // Released, the resource is back where it started: the next Init asks the host again.
     loaded_ = false;
 }
 
-String GeResource::LoadString(Int32 id) const {
+const String& GeResource::LoadString(Int32 id) {
     const C4D_ResourceTable* t = c4d_link::Resources();
-    return t ? String::Adopt(t->LoadString(handle_, id)) : String();
+    String& slot = recent_[nextRecent_];
+    nextRecent_ = (nextRecent_ + 1) % kRecentStrings;
+    slot = t ? String(maxon::String::Adopt(t->LoadString(handle_, id))) : String();
+    return slot;
 }
 
-String GeLoadString(Int32 id) { return g_resource.LoadString(id); }
+const String& GeLoadString(Int32 id) { return g_resource.LoadString(id); }
+
+CORVEL_CINEMA_END

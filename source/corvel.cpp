@@ -3,15 +3,7 @@
 
 #include <cstddef>
 
-#include "c4d_bitmap.h"
-#include "c4d_document.h"
-#include "c4d_file.h"
-#include "c4d_general.h"
-#include "c4d_memory.h"
-#include "c4d_resource.h"
-#include "maxon_glue.h"
-
-CORVEL_PLUGIN_TRANSLATION_UNIT("corvel")
+#include "c4d.h"
 
 namespace {
 
@@ -108,10 +100,11 @@ void LoadField(CorvelSettings& s, const SettingsField& f, const BaseContainer& s
         s.*f.boolMember = stored.GetBool(f.key, f.boolDefault);
 }
 
+// True when the container holds the field's value afterwards.
 Bool StoreField(const CorvelSettings& s, const SettingsField& f, BaseContainer& bc) {
     if (f.kind == SettingsField::Kind::Integer)
-        return bc.SetInt32(f.key, s.*f.int32Member);
-    return bc.SetBool(f.key, s.*f.boolMember);
+        return WriteInt32(bc, f.key, s.*f.int32Member);
+    return WriteBool(bc, f.key, s.*f.boolMember);
 }
 
 // A failed read (no window, unknown gadget) leaves the field as it was.
@@ -146,9 +139,9 @@ CorvelDialog::CorvelDialog() : settings{}, switchedOff{} {
 }
 
 Bool CorvelDialog::LoadSettings() {
-    const std::optional<BaseContainer> stored = GetWorldPluginData(CORVEL_PLUGIN_ID);
+    const BaseContainer* stored = GetWorldPluginData(CORVEL_PLUGIN_ID);
     if (!stored) {
-        GePrint("Failed to load the Corvel settings.");
+        GePrint("Failed to load the Corvel settings."_s);
         return false;
     }
     for (const SettingsField& f : kSettingsFields)
@@ -161,11 +154,11 @@ Bool CorvelDialog::SaveSettings() {
     BaseContainer bc;
     // A container that lacks a key would later load that field's default: storing it would
     // silently lose a choice, so an incomplete container counts as a refused save.
-    Bool complete = bc.IsValid();
+    Bool complete = true;
     for (const SettingsField& f : kSettingsFields)
         complete = StoreField(settings, f, bc) && complete;
     if (!complete || !SetWorldPluginData(CORVEL_PLUGIN_ID, bc, false)) {
-        MessageDialog(GEMB_OK_WARNING, "Corvel: failed to save the plugin preferences correctly.");
+        MessageDialog("Corvel: failed to save the plugin preferences correctly."_s);
         return false;
     }
     return true;
@@ -214,24 +207,24 @@ Bool CorvelDialog::CreateLayout() {
     for (const ComboBox& box : kComboBoxes) {
         FreeChildren(box.gadget);
         for (std::size_t i = 0; i < box.count; ++i)
-            AddChild(box.gadget, box.entries[i].id, box.entries[i].text);
+            AddChild(box.gadget, box.entries[i].id, maxon::String(box.entries[i].text));
     }
 
     MenuFlushAll();
-    MenuSubBegin("File");
-    MenuAddString(MENU_SAVE_SETTINGS, "Save Settings");
-    MenuAddString(MENU_RESET_SETTINGS, "Reset settings");
+    MenuSubBegin("File"_s);
+    MenuAddString(MENU_SAVE_SETTINGS, "Save Settings"_s);
+    MenuAddString(MENU_RESET_SETTINGS, "Reset settings"_s);
     MenuAddSeparator();
     MenuAddCommand(HOST_COMMAND_12097);
     MenuSubEnd();
-    MenuSubBegin("Help");
-    MenuAddString(MENU_ABOUT, "About Corvel...");
-    MenuAddString(MENU_HELP_FILE, "Show Help File (.PDF)...");
+    MenuSubBegin("Help"_s);
+    MenuAddString(MENU_ABOUT, "About Corvel..."_s);
+    MenuAddString(MENU_HELP_FILE, "Show Help File (.PDF)..."_s);
     MenuSubEnd();
     MenuFinished();
 
     if (!ok)
-        GePrint("Corvel: could not load the resource file.");
+        GePrint("Corvel: could not load the resource file."_s);
     return ok;
 }
 
@@ -244,7 +237,7 @@ Bool CorvelDialog::InitValues() {
 }
 
 Bool CorvelDialog::Command(Int32 id, const BaseContainer& /*msg*/) {
-    const BaseDocument doc = GetActiveDocument();
+    BaseDocument* doc = GetActiveDocument();
     if (!doc)
         return false;
 
@@ -286,11 +279,11 @@ Bool CorvelDialog::Command(Int32 id, const BaseContainer& /*msg*/) {
 
 Bool CorvelDialog::AskClose() { return false; }
 
-void CorvelDialog::ShowAbout() { MessageDialog(GEMB_OK_WARNING, kAboutText); }
+void CorvelDialog::ShowAbout() { MessageDialog(maxon::String(kAboutText)); }
 
 void CorvelDialog::ShowHelpFile() {
     // A missing manual is not reported: the host's file opener has nothing to show either.
-    GeExecuteFile(GeGetPluginPath() + String("Corvel.pdf"));
+    GeExecuteFile(GeGetPluginPath() + Filename("Corvel.pdf"));
 }
 
 // --- CorvelDialog: the render ------------------------------------------------------------------------
@@ -301,64 +294,63 @@ constexpr const char* kNoRenderSettingsLine =
     "Corvel: the active document has no render settings; nothing was rendered.";
 constexpr const char* kNotPreparedLine =
     "Corvel: not enough memory to prepare the render settings; nothing was rendered.";
-constexpr const char* kNotRestoredLine =
-    "Corvel: the render settings could not be put back; check them before saving the scene.";
 
 } // namespace
 
-Bool CorvelDialog::StartRender(BaseDocument doc) {
+Bool CorvelDialog::StartRender(BaseDocument* doc) {
     ReadGadgets();
-    RenderData rd = doc.GetActiveRenderData();
+    RenderData* rd = doc->GetActiveRenderData();
     // A document always has active render settings in the host; should it ever answer none,
     // there is nothing to derive from or to put back, so nothing is changed.
     if (!rd) {
-        GePrint(kNoRenderSettingsLine);
+        GePrint(maxon::String(kNoRenderSettingsLine));
         return false;
     }
 
     // Without both copies nothing is touched: a render from a half-made work copy, or a restore
-    // from an empty backup, would leave the user's settings changed.
-    BaseContainer backup = rd.GetData();
-    BaseContainer work = rd.GetData();
-    if (!backup.IsValid() || !work.IsValid()) {
-        GePrint(kNotPreparedLine);
+    // from an empty backup, would leave the user's settings changed. A copy the host could not
+    // make comes back empty, and the render settings' own container never is.
+    BaseContainer backup = rd->GetData();
+    BaseContainer work = rd->GetData();
+    if (IsEmptyContainer(backup) || IsEmptyContainer(work)) {
+        GePrint(maxon::String(kNotPreparedLine));
         return false;
     }
 
     // A derivation that could not complete (the button's copy or a value the host could not hold)
     // renders nothing; the live settings, which the button may have changed, are restored below.
-    const Bool prepared = DeriveRenderSettings(settings, doc, rd, work, switchedOff) && rd.SetData(work, true);
+    const Bool prepared = DeriveRenderSettings(settings, doc, rd, work, switchedOff);
     if (prepared) {
-        rd.Message(MSG_UPDATE);
-        EventAdd(0);
+        rd->SetData(work, true);
+        rd->Message(MSG_UPDATE);
+        EventAdd();
         // The host's render command takes its own copy of the document before it returns; the
         // render runs on that copy while the settings are already back.
         CallCommand(RenderCommandFor(settings.output), 0);
     } else {
-        GePrint(kNotPreparedLine);
+        GePrint(maxon::String(kNotPreparedLine));
     }
 
     RestoreEffects(rd, switchedOff);
-    if (!rd.SetData(backup, true))
-        GePrint(kNotRestoredLine);
-    rd.Message(MSG_UPDATE);
+    rd->SetData(backup, true);
+    rd->Message(MSG_UPDATE);
     return prepared;
 }
 
 // --- Corvel: the command -----------------------------------------------------------------------------
 
-Bool Corvel::Execute(BaseDocument, GeDialog*) {
-    return dialog.Open(DLG_TYPE_ASYNC, CORVEL_PLUGIN_ID, -1, -1, 0, 0, 0, 0);
+Bool Corvel::Execute(BaseDocument*, GeDialog*) {
+    return dialog.Open(DLG_TYPE::ASYNC, CORVEL_PLUGIN_ID, -1, -1, 0, 0, 0, OPENDIALOGFLAGS::NONE);
 }
 
-Int32 Corvel::GetState(BaseDocument, GeDialog*) { return CMD_ENABLED; }
+Int32 Corvel::GetState(BaseDocument*, GeDialog*) { return CMD_ENABLED; }
 
 Bool Corvel::RestoreLayout(void* secret) { return dialog.RestoreLayout(CORVEL_PLUGIN_ID, 0, secret); }
 
 Bool RegisterCorvel() {
     // The host frees the command object through its registration; it must sit at the start of
     // its allocation, which holds while CommandData is Corvel's only base.
-    AutoBitmap icon("corvel.tif", 1.0);
+    AutoBitmap icon("corvel.tif"_s, 1.0);
     return RegisterCommandPlugin(CORVEL_PLUGIN_ID, GeLoadString(IDS_CORVEL_NAME), 0, icon,
-                                 GeLoadString(IDS_CORVEL_HELP), NewObjClear<Corvel>());
+                                 GeLoadString(IDS_CORVEL_HELP), NewObjClear(Corvel));
 }

@@ -2,10 +2,7 @@
 #ifndef CORVEL_SOURCE_CORVEL_H
 #define CORVEL_SOURCE_CORVEL_H
 
-#include "c4d_basecontainer.h"
-#include "c4d_gui.h"
-#include "c4d_plugin.h"
-#include "c4d_document.h"
+#include "c4d.h"
 #include "corvel_render.h"
 #include "corvel_settings.h"
 
@@ -44,7 +41,7 @@ public:
     // Renders `doc` once with what the dialog shows and puts its render settings back at once.
     // False, with a console line, when nothing was rendered because the render settings could not
     // be prepared; the document is then as it was.
-    Bool StartRender(BaseDocument doc);
+    Bool StartRender(BaseDocument* doc);
 
     const CorvelSettings& Settings() const { return settings; }
     // The render effects the last render switched off (and switched on again afterwards).
@@ -62,8 +59,8 @@ private:
 // The command: opens the dialog.
 class Corvel : public CommandData {
 public:
-    Bool Execute(BaseDocument doc, GeDialog* parentManager) override;
-    Int32 GetState(BaseDocument doc, GeDialog* parentManager) override;
+    Bool Execute(BaseDocument* doc, GeDialog* parentManager) override;
+    Int32 GetState(BaseDocument* doc, GeDialog* parentManager) override;
     Bool RestoreLayout(void* secret) override;
 
 private:

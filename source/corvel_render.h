@@ -10,9 +10,7 @@
 
 #include <cstddef>
 
-#include "c4d_basecontainer.h"
-#include "c4d_baselist.h"
-#include "c4d_document.h"
+#include "c4d.h"
 #include "corvel_settings.h"
 
 // Render effects a render may switch off and must switch back on afterwards.
@@ -50,17 +48,21 @@ constexpr Int32 OUTPUT_PICTURE_VIEWER = 6031;
 constexpr Int32 COMMAND_RENDER_EDITOR = 12163;
 constexpr Int32 COMMAND_RENDER_PICTURE_VIEWER = 12099;
 
+// A parameter container without a single value: what a copy the host could not make reads as.
+// The render settings' own container is never empty.
+inline Bool IsEmptyContainer(const BaseContainer& bc) { return bc.GetIndexId(0) == NOTOK; }
+
 // Derives one render from the record: clears `switchedOff`, writes the derived parameters into
 // `work` (pressing the render settings' button 28501 first when asked, after which `work` is
 // taken anew from `rd`), switches the chosen effects of `rd` off and marks them.
 // False when the host could not hold a value or a copy: `work` is then incomplete and must not
 // be applied. The live `rd` may already have been changed by the button press (the caller
 // restores its parameters); effects are only touched once every parameter was written.
-Bool DeriveRenderSettings(const CorvelSettings& settings, const BaseDocument& doc, RenderData& rd,
-                          BaseContainer& work, RenderMarks& switchedOff);
+Bool DeriveRenderSettings(const CorvelSettings& settings, BaseDocument* doc, RenderData* rd, BaseContainer& work,
+                          RenderMarks& switchedOff);
 
 // Switches back on, in the same order, every effect of `rd` that `switchedOff` marks.
-void RestoreEffects(RenderData& rd, const RenderMarks& switchedOff);
+void RestoreEffects(RenderData* rd, const RenderMarks& switchedOff);
 
 // The host command that renders into the chosen output: the editor view for 6030, the Picture
 // Viewer for every other value.

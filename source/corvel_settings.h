@@ -8,8 +8,13 @@
 
 #include <cstddef>
 
-#include "../res/c4d_symbols.h"
-#include "c4d_types.h"
+#include "c4d.h"
+#include "c4d_symbols.h"
+
+// From release 2025 the classic API lives in namespace cinema.
+#if API_VERSION >= 2025000
+using namespace cinema;
+#endif
 
 // Every choice the dialog offers: five combo-box values (which are also the entries' ids) and
 // twenty-three switches. The field comments say what each drives in a render.
@@ -144,5 +149,23 @@ static_assert(GadgetsAreDistinct(), "each gadget shows one field");
 
 // The gadget that shows a field, or null when no field has that gadget.
 const SettingsField* FindSettingByGadget(Int32 gadget);
+
+// Container writes answer nothing, and one the host had no memory for leaves the container as it
+// was. Each write below reads its key back with a preset other than the value: true when the
+// container holds the value.
+inline Bool WriteInt32(BaseContainer& bc, Int32 key, Int32 value) {
+    bc.SetInt32(key, value);
+    return bc.GetInt32(key, value ^ 1) == value;
+}
+
+inline Bool WriteBool(BaseContainer& bc, Int32 key, Bool value) {
+    bc.SetBool(key, value);
+    return bc.GetBool(key, !value) == value;
+}
+
+inline Bool WriteFloat(BaseContainer& bc, Int32 key, Float value) {
+    bc.SetFloat(key, value);
+    return bc.GetFloat(key, value == 0.0 ? 1.0 : 0.0) == value;
+}
 
 #endif // CORVEL_SOURCE_CORVEL_SETTINGS_H

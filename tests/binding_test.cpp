@@ -90,6 +90,23 @@ TEST_F(BindingTest, PluginTranslationUnitsCarryTheirFlagsAndDeclarationUses) {
     EXPECT_EQ(main->headers, frameworkUses);
 }
 
+// Each plug-in source file registers itself through the framework header it includes, under its
+// base name; the binding layer's files belong to the framework glue and register nothing there.
+TEST_F(BindingTest, EveryPluginSourceIsOneUnitAndNoGlueFileIs) {
+    hostsim::Host& host = Load();
+    const auto* plugin = FindModule(host.Binding(), host.Binding().pluginModuleId);
+    ASSERT_NE(plugin, nullptr);
+    std::vector<std::string> names;
+    for (const auto& u : plugin->units)
+        names.push_back(u.name);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"corvel", "corvel_render", "interface_registration", "main", "register"}));
+    const auto* render = FindUnit(*plugin, "corvel_render");
+    ASSERT_NE(render, nullptr);
+    EXPECT_EQ(render->flags, kGlueFlags);
+    EXPECT_EQ(render->headers, (std::vector<std::string>{"maxon/string.h", "maxon/system.h"}));
+}
+
 TEST_F(BindingTest, GlueModulesAreRegisteredBesideThePluginModule) {
     hostsim::Host& host = Load();
     const auto* cinema = FindModule(host.Binding(), "net.maxon.c4d.cinema.framework");

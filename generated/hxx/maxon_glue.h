@@ -53,6 +53,29 @@ constexpr bool IsSourceFileOf(const char* file, const char* name) {
     return start + n + 4 == end;
 }
 
+// The name of the translation unit compiled from `file`: its base name without ".cpp" (the
+// whole base name for any other ending), at compile time.
+template <std::size_t N>
+struct UnitName {
+    char text[N];
+};
+
+template <std::size_t N>
+constexpr UnitName<N> UnitNameOf(const char (&file)[N]) {
+    std::size_t start = 0;
+    std::size_t end = 0;
+    for (; end < N && file[end] != '\0'; ++end)
+        if (file[end] == '/' || file[end] == '\\')
+            start = end + 1;
+    if (end - start > 4 && file[end - 4] == '.' && file[end - 3] == 'c' && file[end - 2] == 'p' &&
+        file[end - 1] == 'p')
+        end -= 4;
+    UnitName<N> name{};
+    for (std::size_t i = start; i < end; ++i)
+        name.text[i - start] = file[i];
+    return name;
+}
+
 // Flags the framework glue adds to its own module and translation-unit entities.
 constexpr std::uint32_t kGlueFlags = MAXON_FLAGS_GLUE;
 
@@ -97,17 +120,5 @@ public:
 };
 
 } // namespace maxon_glue
-
-// Registers the current source file as a translation unit of the plug-in's module. NAME is the
-// file's base name (checked at compile time). Use once per file, at namespace scope.
-#define CORVEL_PLUGIN_TRANSLATION_UNIT(NAME)                                                     \
-    static_assert(maxon_glue::IsSourceFileOf(__FILE__, NAME), "unit name must match its file"); \
-    namespace {                                                                                  \
-    MaxonTranslationUnit g_maxonUnit = maxon_glue::UnitRecord(NAME, 0);                          \
-    MaxonDeclarationUse g_maxonUses[2] = {                                                       \
-        maxon_glue::UseRecord(&maxon_glue::systemInterface.head, "maxon/system.h"),              \
-        maxon_glue::UseRecord(&maxon_glue::stringInterface.head, "maxon/string.h")};             \
-    const maxon_glue::PluginTranslationUnit g_maxonUnitRegistration(g_maxonUnit, g_maxonUses);   \
-    }
 
 #endif // CORVEL_GENERATED_MAXON_GLUE_H

@@ -1,11 +1,18 @@
-// c4d_string.cpp - host strings.
-#include "c4d_string.h"
+// maxon_string.cpp - host strings.
+#include "maxon/string.h"
 
 #include <cstring>
 
-String::String(const char* text) {
+namespace maxon {
+
+String::String(const Char* text) {
     if (text)
         handle_ = c4d_link::StringCreate(text, static_cast<Int64>(std::strlen(text)));
+}
+
+String::String(const Char* text, Int count) {
+    if (text && count > 0)
+        handle_ = c4d_link::StringCreate(text, count);
 }
 
 String::String(const String& other) : handle_(other.handle_) { c4d_link::StringRetain(handle_); }
@@ -40,7 +47,7 @@ String String::Adopt(C4D_HString handle) {
 
 const char* String::GetCString() const { return c4d_link::StringGetUtf8(handle_); }
 
-Int64 String::GetLength() const { return c4d_link::StringGetLength(handle_); }
+Int String::GetLength() const { return c4d_link::StringGetLength(handle_); }
 
 C4D_HString String::Release() {
     C4D_HString handle = handle_;
@@ -52,3 +59,7 @@ void String::Drop() {
     c4d_link::StringRelease(handle_);
     handle_ = nullptr;
 }
+
+String operator""_s(const char* text, std::size_t length) { return String(text, static_cast<Int>(length)); }
+
+} // namespace maxon
