@@ -199,7 +199,7 @@ TEST(HostCli, PathsThatAreNotReadableFilesGetAClearErrorAndTheirExitCode) {
     const ProcessResult inspectMissing = RunProcess(CORVEL_INSPECT_CLI, {folder.Path("none.xso64"), folder.Module()});
     EXPECT_EQ(inspectMissing.exitCode, 2) << inspectMissing.err;
     EXPECT_TRUE(Contains(inspectMissing.err, "no such file")) << inspectMissing.err;
-    EXPECT_TRUE(Contains(inspectMissing.out, "g_maxon:")) << "the readable file is still described";
+    EXPECT_TRUE(Contains(inspectMissing.out, "g_maxon")) << "the readable file is still described";
     EXPECT_EQ(RunProcess(CORVEL_INSPECT_CLI, {"--exports", folder.Module()}).exitCode, 1) << "an option it does not have";
 }
 
