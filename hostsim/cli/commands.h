@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "hostsim/safe_file.h"
+
 namespace CLI {
 class App;
 }
@@ -45,9 +47,8 @@ std::string Nearest(const std::vector<std::string>& names, const std::string& gi
 std::string CheckSeconds(const std::string& text, double min, double max, bool zeroAllowed);
 std::string CheckUnsigned(const std::string& text);
 
-// Why `path` cannot be read as a file ("no such file", "is a directory, not a file", ...), or
-// empty when it is a readable regular file (or a link to one).
-std::string WhyNotReadableFile(const std::string& path);
+// Why `path` cannot be read as a file, or empty (the stand-in host library's check).
+using hostsim::WhyNotReadableFile;
 
 // Why a report or log cannot be written at `path` (a directory, a missing folder, no permission),
 // or empty. Checked before the work starts; the file is left as it was.

@@ -20,6 +20,7 @@
 #include <string>
 
 #include "hostsim/binary_inspect.h"
+#include "hostsim/safe_file.h"
 
 namespace {
 
@@ -38,24 +39,6 @@ std::string DescribeRegistrationRecord(const hostsim::BinaryImage& image) {
     return "initialised data in " + bytes->section + ", stamps " + std::to_string(stamp(0)) + ", " + std::to_string(stamp(8));
 }
 
-// Why `path` is not a file that can be read, or empty when it is.
-std::string WhyNotAFile(const std::string& path) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::file_status status = fs::status(fs::u8path(path), ec);
-    if (status.type() == fs::file_type::not_found)
-        return "no such file";
-    if (ec)
-        return ec.message();
-    if (status.type() == fs::file_type::directory)
-        return "is a directory, not a file";
-    if (status.type() != fs::file_type::regular)
-        return "is not a regular file";
-    std::ifstream in(fs::u8path(path), std::ios::binary);
-    if (!in)
-        return std::string("cannot be read: ") + std::strerror(errno);
-    return std::string();
-}
 
 } // namespace
 
@@ -72,13 +55,13 @@ int main(int argc, char** argv) {
         return argc < 2 ? 1 : 0;
     }
     for (int i = 1; i < argc; ++i)
-        if (argv[i][0] == '-' && WhyNotAFile(argv[i]) == "no such file") {
+        if (argv[i][0] == '-' && hostsim::WhyNotReadableFile(argv[i]) == "no such file") {
             std::cerr << "corvel-inspect: unknown option " << argv[i] << "\nusage: corvel-inspect FILE...\n";
             return 1;
         }
     int status = 0;
     for (int i = 1; i < argc; ++i) {
-        const std::string notAFile = WhyNotAFile(argv[i]);
+        const std::string notAFile = hostsim::WhyNotReadableFile(argv[i]);
         if (!notAFile.empty()) {
             std::cerr << "corvel-inspect: " << argv[i] << ": " << notAFile << "\n";
             status = 2;

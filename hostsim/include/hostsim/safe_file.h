@@ -25,6 +25,10 @@ bool ReplaceFileContents(const std::string& path, const std::string& data, std::
 // `<name>.<label>.N` for the first free N, without touching the original. Answers the copy's path.
 bool KeepCopyAside(const std::string& path, const std::string& label, std::string* copy, std::string* why);
 
+// Why `path` is not a regular file this process can read ("no such file", "is a directory, not a
+// file", ...), or empty when it is one. Every command that takes a file asks this first.
+std::string WhyNotReadableFile(const std::string& path);
+
 } // namespace hostsim
 
 #endif // CORVEL_HOSTSIM_SAFE_FILE_H

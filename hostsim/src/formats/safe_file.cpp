@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 #include <fcntl.h>
@@ -244,6 +245,28 @@ bool KeepCopyAside(const std::string& path, const std::string& label, std::strin
     }
     *why = "no free name beside " + path + " for a copy";
     return false;
+}
+
+std::string WhyNotReadableFile(const std::string& path) {
+    namespace fs = std::filesystem;
+    if (path.empty())
+        return "an empty path names no file";
+    std::error_code ec;
+    const fs::file_status status = fs::status(fs::u8path(path), ec);
+    if (status.type() == fs::file_type::not_found) {
+        const fs::file_status link = fs::symlink_status(fs::u8path(path), ec);
+        return link.type() == fs::file_type::symlink ? "a link to a file that does not exist" : "no such file";
+    }
+    if (ec)
+        return ec.message();
+    if (status.type() == fs::file_type::directory)
+        return "is a directory, not a file";
+    if (status.type() != fs::file_type::regular)
+        return "is not a regular file";
+    std::ifstream in(fs::u8path(path), std::ios::binary);
+    if (!in)
+        return std::string("cannot be read: ") + std::strerror(errno);
+    return std::string();
 }
 
 } // namespace hostsim
