@@ -24,6 +24,18 @@
 namespace hostsim {
 namespace {
 
+// The relocation kinds the check tells apart, as numbered for the processor this host runs on (it
+// loads only modules of its own processor).
+struct RelocationKinds {
+    uint32_t none, globDat, jumpSlot, relative, irelative, tlsFirst, tlsLast;
+    bool IsTls(uint32_t type) const { return type >= tlsFirst && type <= tlsLast; }
+};
+#if defined(__aarch64__)
+constexpr RelocationKinds kReloc{0, 1025, 1026, 1027, 1032, 1028, 1031}; // R_AARCH64_*
+#else
+constexpr RelocationKinds kReloc{0, 6, 7, 8, 37, 16, 18}; // R_X86_64_*
+#endif
+
 struct Segment {
     uint64_t vaddr = 0, memsz = 0, offset = 0, filesz = 0;
     uint32_t flags = 0; // PF_X 1, PF_W 2, PF_R 4
@@ -295,7 +307,7 @@ private:
         if (relative > size / 24)
             FailFormat("the count of relative relocations is larger than " + std::string(what));
         for (uint64_t i = 0; i < relative; ++i)
-            if (static_cast<uint32_t>(in.Le<uint64_t>(at + 24 * i + 8, "relocation info")) != 8)
+            if (static_cast<uint32_t>(in.Le<uint64_t>(at + 24 * i + 8, "relocation info")) != kReloc.relative)
                 FailFormat(std::string(what) + " entry " + std::to_string(i) +
                            " is counted as relative but is of another kind");
         const uint64_t imageEnd = loads.back().vaddr + loads.back().memsz;
@@ -306,30 +318,31 @@ private:
             const uint32_t type = static_cast<uint32_t>(info);
             const uint64_t symbol = info >> 32;
             const std::string entry = std::string(what) + " entry " + std::to_string((p - at) / 24);
-            if (type == 0) // R_X86_64_NONE
+            if (type == kReloc.none)
                 continue;
             if (!(Mapped(place, 8, false, entry).flags & 2))
                 FailFormat(entry + " writes into a read-only segment");
             if (symbol >= symcount)
                 FailFormat(entry + " names symbol " + std::to_string(symbol) + " of " + std::to_string(symcount));
-            if ((type == 6 || type == 7) && symbol == 0) // GLOB_DAT, JUMP_SLOT bind a symbol
+            if ((type == kReloc.globDat || type == kReloc.jumpSlot) && symbol == 0) // they bind a symbol
                 FailFormat(entry + " binds no symbol");
-            if (type == 7) { // R_X86_64_JUMP_SLOT: a call goes there
+            if (type == kReloc.jumpSlot) { // a call goes there
                 const unsigned kind = in.Le<uint8_t>(FileOffset(Tag(6), 24 * (symbol + 1), "the symbol table") + 24 * symbol + 4,
                                                      "symbol info") & 0xfu;
                 if (kind != 0 && kind != 2 && kind != 10) // NOTYPE, FUNC, GNU_IFUNC
                     FailFormat(entry + " binds a call to symbol " + std::to_string(symbol) + ", which is not a function");
             }
-            if ((type == 16 || type == 17 || type == 18) && !hasTls)
+            if (kReloc.IsTls(type) && !hasTls)
                 FailFormat(entry + " is a thread-local relocation in a module without thread-local data");
-            // R_X86_64_RELATIVE and IRELATIVE make a pointer into the module; IRELATIVE also calls it.
-            if ((type == 8 || type == 37) && (addend < 0 || static_cast<uint64_t>(addend) > imageEnd))
+            // RELATIVE and IRELATIVE make a pointer into the module; IRELATIVE also calls it.
+            if ((type == kReloc.relative || type == kReloc.irelative) &&
+                (addend < 0 || static_cast<uint64_t>(addend) > imageEnd))
                 FailFormat(entry + " makes a pointer outside the module (" + Hex(static_cast<uint64_t>(addend)) + ")");
-            if (type == 37 && !(Mapped(static_cast<uint64_t>(addend), 1, false, entry).flags & 1))
+            if (type == kReloc.irelative && !(Mapped(static_cast<uint64_t>(addend), 1, false, entry).flags & 1))
                 FailFormat(entry + " calls a resolver outside the module's code");
             // A slot of a function array the loader calls at load or unload: a pointer into the code.
             if (InFunctionArray(place)) {
-                if (type != 8 || !(Mapped(static_cast<uint64_t>(addend), 1, false, entry).flags & 1))
+                if (type != kReloc.relative || !(Mapped(static_cast<uint64_t>(addend), 1, false, entry).flags & 1))
                     FailFormat(entry + " puts something other than a function of the module into a function array");
                 calledSlots.insert(place);
             }
