@@ -109,8 +109,14 @@ TEST(ModuleFileCheck, EachTableTheLoaderFollowsIsCheckedWithAReason) {
     damaged("needed library name", entry(1), 1 << 20, 8, "DT_NEEDED: string offset");
     damaged("unknown entry", entry(20) - 8, 0x7000ffff, 8, "an entry of unknown kind 0x7000ffff");
     std::vector<uint8_t> wrongMachine = original;
+    // A module of the other processor this host is built for.
+#if defined(__aarch64__)
+    Put(&wrongMachine, 18, 62, 2);
+    damages.push_back({"machine", wrongMachine, "it is built for x86-64"});
+#else
     Put(&wrongMachine, 18, 183, 2);
     damages.push_back({"machine", wrongMachine, "it is built for arm64"});
+#endif
 
     for (const Damage& d : damages) {
         std::string reason;
