@@ -5,12 +5,12 @@
 
 #include <string>
 
+#include "bench_module.h"
 #include "hostsim/host.h"
 #include "hostsim/scene.h"
 
 namespace {
 
-const std::string kModule = CORVEL_MODULE_PATH;
 const std::string kRealisticScene = CORVEL_SOURCE_DIR "/hostsim/scenes/shot-010.json";
 
 constexpr int32_t kCorvelId = 1027069;

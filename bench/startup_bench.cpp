@@ -7,11 +7,10 @@
 
 #include <string>
 
+#include "bench_module.h"
 #include "hostsim/host.h"
 
 namespace {
-
-const std::string kModule = CORVEL_MODULE_PATH;
 
 // Load + bind + action 1 + message 1 (resource) + action 2 (registration, settings load), then
 // action 3, destroy, unload: one full host session without user interaction.

@@ -10,6 +10,7 @@
 
 #include "hostsim/host.h"
 #include "plugin_folder.h"
+#include "corvel_facts.h"
 
 namespace hostsim {
 // Names the host behaviour in test output instead of its bytes.
@@ -18,13 +19,14 @@ void PrintTo(RefusedObjects policy, std::ostream* os) { *os << RefusedObjectsNam
 
 namespace {
 
+using corvel_test::kCorvelId;
+using corvel_test::kFailedRegisterLine;
+using corvel_test::kLoadedLine;
+using corvel_test::kNoSettingsLine;
+
 using corvel_test::PluginFolder;
 using corvel_test::PluginFolderOptions;
 
-constexpr int32_t kPluginId = 1027069;
-constexpr const char* kLoaded = "Tarnwick Software: Corvel successfully loaded.";
-constexpr const char* kFailedToRegister = "Tarnwick Software: Failed to register Corvel";
-constexpr const char* kNoSettings = "Failed to load the Corvel settings.";
 
 // A host with a private copy of the module, loaded and bound; the test drives start-up itself.
 class CommandTest : public ::testing::Test {
@@ -58,7 +60,7 @@ TEST_F(CommandTest, RegistersNameHelpAndIconFromTheResourceFolder) {
     EXPECT_EQ(answers.start, 1);
 
     ASSERT_EQ(host_->Commands().size(), 1u);
-    const hostsim::RegisteredCommand* cmd = host_->FindCommand(kPluginId);
+    const hostsim::RegisteredCommand* cmd = host_->FindCommand(kCorvelId);
     ASSERT_NE(cmd, nullptr);
     EXPECT_EQ(cmd->name, "Corvel");
     EXPECT_FALSE(cmd->help.empty());
@@ -73,18 +75,18 @@ TEST_F(CommandTest, RegistersNameHelpAndIconFromTheResourceFolder) {
     EXPECT_EQ(cmd->iconFloatData.at(C4D_BITMAPDATA_GUIPIXELRATIO), 1.0);
 
     // A first run has no stored settings: one line for that, then the start-up lines.
-    EXPECT_EQ(host_->Console(), (std::vector<std::string>{kNoSettings, kLoaded, " "}));
+    EXPECT_EQ(host_->Console(), (std::vector<std::string>{kNoSettingsLine, kLoadedLine, " "}));
     ExpectCleanShutdown();
 }
 
 TEST_F(CommandTest, RegistersWithoutIconWhenTheIconFileIsMissing) {
     Load({}, {"res/corvel.tif"});
     EXPECT_EQ(host_->Startup().start, 1);
-    const hostsim::RegisteredCommand* cmd = host_->FindCommand(kPluginId);
+    const hostsim::RegisteredCommand* cmd = host_->FindCommand(kCorvelId);
     ASSERT_NE(cmd, nullptr);
     EXPECT_FALSE(cmd->hasIcon);
     EXPECT_EQ(cmd->name, "Corvel");
-    EXPECT_EQ(host_->Console(), (std::vector<std::string>{kNoSettings, kLoaded, " "}));
+    EXPECT_EQ(host_->Console(), (std::vector<std::string>{kNoSettingsLine, kLoadedLine, " "}));
     ExpectCleanShutdown();
 }
 
@@ -93,7 +95,7 @@ TEST_F(CommandTest, RegistersUnderDefaultStringsWhenTheResourceIsMissing) {
     const auto answers = host_->Startup();
     EXPECT_EQ(answers.message, -1);
     EXPECT_EQ(answers.start, 1);
-    const hostsim::RegisteredCommand* cmd = host_->FindCommand(kPluginId);
+    const hostsim::RegisteredCommand* cmd = host_->FindCommand(kCorvelId);
     ASSERT_NE(cmd, nullptr);
     EXPECT_EQ(cmd->name, hostsim::kDefaultString);
     EXPECT_EQ(cmd->help, hostsim::kDefaultString);
@@ -107,7 +109,7 @@ TEST_F(CommandTest, NameAndHelpTextAreTheirOwnResourceStrings) {
     copy_->Write("res/strings_en-US/c4d_strings.str",
                  "STRINGTABLE\n{\n\tIDS_CORVEL_NAME \"Name from 20000\";\n\tIDS_CORVEL_HELP \"Help from 20001\";\n}\n");
     EXPECT_EQ(host_->Startup().start, 1);
-    const hostsim::RegisteredCommand* cmd = host_->FindCommand(kPluginId);
+    const hostsim::RegisteredCommand* cmd = host_->FindCommand(kCorvelId);
     ASSERT_NE(cmd, nullptr);
     EXPECT_EQ(cmd->name, "Name from 20000");
     EXPECT_EQ(cmd->help, "Help from 20001");
@@ -123,16 +125,16 @@ TEST_P(RefusedRegistrationTest, LeavesTheObjectToTheHostAndReportsTheFailure) {
     hostsim::HostOptions options;
     options.refusedObjects = GetParam();
     Load({}, {}, options);
-    host_->SetWorldPluginData(kPluginId, hostsim::Container());
+    host_->SetWorldPluginData(kCorvelId, hostsim::Container());
     host_->RefuseRegistrations(1);
     EXPECT_EQ(host_->Startup().start, 0);
     EXPECT_EQ(host_->RegistrationAttempts(), 1);
     EXPECT_TRUE(host_->Commands().empty());
-    EXPECT_EQ(host_->Console(), (std::vector<std::string>{kFailedToRegister, " "}));
+    EXPECT_EQ(host_->Console(), (std::vector<std::string>{kFailedRegisterLine, " "}));
 
     if (GetParam() == hostsim::RefusedObjects::Keep) {
         ASSERT_EQ(host_->KeptCommandObjects().size(), 1u);
-        EXPECT_EQ(host_->KeptCommandObjects()[0].pluginId, kPluginId);
+        EXPECT_EQ(host_->KeptCommandObjects()[0].pluginId, kCorvelId);
         // The object and the window its dialog asked for stay, as the host's.
         std::vector<hostsim::AllocKind> kept;
         for (const hostsim::LiveObject& o : host_->KeptObjects())
@@ -160,24 +162,24 @@ TEST_F(CommandTest, CommandObjectWithoutMemoryFailsWithoutAskingTheHost) {
     host_->ClearConsole();
     EXPECT_EQ(host_->Start(), 0);
     EXPECT_EQ(host_->RegistrationAttempts(), 0);
-    EXPECT_EQ(host_->Console(), (std::vector<std::string>{kFailedToRegister, " "}));
+    EXPECT_EQ(host_->Console(), (std::vector<std::string>{kFailedRegisterLine, " "}));
     ExpectCleanShutdown();
 }
 
 TEST_F(CommandTest, StateAndBaseBehaviours) {
     Load();
     host_->Startup();
-    EXPECT_EQ(host_->CommandState(kPluginId), 0x40000000);
+    EXPECT_EQ(host_->CommandState(kCorvelId), 0x40000000);
     host_->SetActiveDocument(nullptr);
-    EXPECT_EQ(host_->CommandState(kPluginId), 0x40000000);
+    EXPECT_EQ(host_->CommandState(kCorvelId), 0x40000000);
 
     hostsim::Container submenu;
-    EXPECT_FALSE(host_->CommandExecuteSubID(kPluginId, 1));
-    EXPECT_FALSE(host_->CommandExecuteOptionID(kPluginId, 1));
-    EXPECT_FALSE(host_->CommandGetSubContainer(kPluginId, &submenu));
+    EXPECT_FALSE(host_->CommandExecuteSubID(kCorvelId, 1));
+    EXPECT_FALSE(host_->CommandExecuteOptionID(kCorvelId, 1));
+    EXPECT_FALSE(host_->CommandGetSubContainer(kCorvelId, &submenu));
     EXPECT_TRUE(submenu.entries.empty());
-    EXPECT_EQ(host_->CommandScriptName(kPluginId), "");
-    EXPECT_TRUE(host_->CommandMessage(kPluginId, 1, nullptr));
+    EXPECT_EQ(host_->CommandScriptName(kCorvelId), "");
+    EXPECT_TRUE(host_->CommandMessage(kCorvelId, 1, nullptr));
     ExpectCleanShutdown();
 }
 
@@ -190,10 +192,10 @@ TEST_F(CommandTest, ExecuteOpensTheSameNonModalDialogEachTime) {
     hostsim::DialogWindow* window = host_->Windows().front();
     host_->ClearConsole();
 
-    ASSERT_TRUE(host_->ExecuteCommand(kPluginId));
+    ASSERT_TRUE(host_->ExecuteCommand(kCorvelId));
     EXPECT_TRUE(window->open);
     EXPECT_EQ(window->openType, C4D_DLG_TYPE_ASYNC);
-    EXPECT_EQ(window->pluginId, kPluginId);
+    EXPECT_EQ(window->pluginId, kCorvelId);
     EXPECT_EQ(window->subId, 0);
     // The host chooses the place (-1, -1) and the description the size (0, 0); no flags.
     EXPECT_EQ(window->x, -1);
@@ -205,7 +207,7 @@ TEST_F(CommandTest, ExecuteOpensTheSameNonModalDialogEachTime) {
     ASSERT_TRUE(host_->UserClose(window));
     EXPECT_FALSE(window->open);
 
-    ASSERT_TRUE(host_->ExecuteCommand(kPluginId));
+    ASSERT_TRUE(host_->ExecuteCommand(kCorvelId));
     EXPECT_EQ(host_->Windows().size(), 1u);
     EXPECT_EQ(host_->Windows().front(), window);
     EXPECT_EQ(window->openCount, 2);
@@ -218,11 +220,11 @@ TEST_F(CommandTest, RestoreLayoutReopensTheDialogWithTheHostsLayout) {
     Load();
     host_->Startup();
     int layout = 0;
-    ASSERT_TRUE(host_->RestoreCommandLayout(kPluginId, &layout));
+    ASSERT_TRUE(host_->RestoreCommandLayout(kCorvelId, &layout));
     hostsim::DialogWindow* window = host_->ActiveWindow();
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->open);
-    EXPECT_EQ(window->pluginId, kPluginId);
+    EXPECT_EQ(window->pluginId, kCorvelId);
     EXPECT_EQ(window->subId, 0);
     EXPECT_EQ(window->layoutData, &layout);
     ExpectCleanShutdown();
@@ -234,8 +236,8 @@ TEST_F(CommandTest, MissingDialogDescriptionFailsEveryOpening) {
     Load({}, {"res/dialogs"});
     host_->Startup();
     host_->ClearConsole();
-    EXPECT_FALSE(host_->ExecuteCommand(kPluginId));
-    EXPECT_FALSE(host_->ExecuteCommand(kPluginId));
+    EXPECT_FALSE(host_->ExecuteCommand(kCorvelId));
+    EXPECT_FALSE(host_->ExecuteCommand(kCorvelId));
     // Per attempt: the plug-in folder, then the report.
     const std::string& folder = copy_->Folder();
     const std::string report = "Corvel: could not load the resource file.";
@@ -246,7 +248,7 @@ TEST_F(CommandTest, MissingDialogDescriptionFailsEveryOpening) {
 TEST_F(CommandTest, ShutdownDestroysTheCommandThroughItsRegistration) {
     Load();
     host_->Startup();
-    ASSERT_TRUE(host_->ExecuteCommand(kPluginId)); // an open window is given back too
+    ASSERT_TRUE(host_->ExecuteCommand(kCorvelId)); // an open window is given back too
     ExpectCleanShutdown();
     ASSERT_EQ(host_->Commands().size(), 1u);
     EXPECT_TRUE(host_->Commands().front().destroyed);

@@ -20,21 +20,23 @@
 
 #include "hostsim/host.h"
 #include "plugin_folder.h"
+#include "corvel_facts.h"
 
 namespace {
+
+using corvel_test::kCorvelId;
+using corvel_test::kNoSettingsLine;
+using corvel_test::kResetSettings;
+using corvel_test::kSaveSettings;
 
 using corvel_test::PluginFolder;
 using hostsim::MenuItem;
 
-constexpr int32_t kPluginId = 1027069;
-constexpr int32_t kResetSettings = 5050;
-constexpr int32_t kSaveSettings = 5055;
 constexpr int32_t kAbout = 5100;
 constexpr int32_t kHelpFile = 5110;
 constexpr int32_t kRenderButton = 10032;
 constexpr int32_t kCloseButton = 10033;
 constexpr int32_t kQualityBox = 10010;
-constexpr const char* kNoSettings = "Failed to load the Corvel settings.";
 
 // Combo boxes and their entries (value, text), in the order the dialog shows them.
 using Entries = std::vector<std::pair<int32_t, std::string>>;
@@ -114,7 +116,7 @@ protected:
             prepare(*copy_);
         host_ = std::make_unique<hostsim::Host>();
         if (stored)
-            host_->SetWorldPluginData(kPluginId, *stored);
+            host_->SetWorldPluginData(kCorvelId, *stored);
         ASSERT_TRUE(host_->Load(copy_->Module())) << host_->LastError();
         ASSERT_EQ(host_->Startup().start, 1);
     }
@@ -128,7 +130,7 @@ protected:
     }
 
     hostsim::DialogWindow* Open() {
-        EXPECT_TRUE(host_->ExecuteCommand(kPluginId));
+        EXPECT_TRUE(host_->ExecuteCommand(kCorvelId));
         hostsim::DialogWindow* w = host_->ActiveWindow();
         EXPECT_NE(w, nullptr);
         return w;
@@ -335,7 +337,7 @@ TEST_F(DialogEnablingTest, EffectSwitchesFollowTheMasterSwitchAndKeepTheirValues
         EXPECT_EQ(Checked(w, c.first), c.second.second) << c.first;
 
     host_->UserAction(w, kSaveSettings);
-    const hostsim::Container* stored = host_->WorldPluginData(kPluginId);
+    const hostsim::Container* stored = host_->WorldPluginData(kCorvelId);
     ASSERT_NE(stored, nullptr);
     EXPECT_FALSE(stored->GetBool(7015, true));
     for (const auto& c : chosen)
@@ -420,7 +422,7 @@ TEST_F(DialogLifecycleTest, SecondOpeningShowsTheUnsavedValuesOfTheFirst) {
 
     EXPECT_EQ(host_->Console(), std::vector<std::string>(3, copy_->Folder()));
     EXPECT_EQ(host_->PrefsSaves(), 0);
-    EXPECT_EQ(host_->WorldPluginData(kPluginId), nullptr);
+    EXPECT_EQ(host_->WorldPluginData(kCorvelId), nullptr);
 }
 
 TEST_F(DialogLifecycleTest, ClosingIsNeverRefused) {
@@ -477,8 +479,8 @@ TEST_F(DialogLifecycleTest, TimerInteractionAndOtherHostMessagesAreAnsweredAsThe
     EXPECT_TRUE(host_->Console().empty());
     // The record is untouched too: what a save stores is what was shown before.
     host_->UserAction(w, kSaveSettings);
-    ASSERT_NE(host_->WorldPluginData(kPluginId), nullptr);
-    EXPECT_FALSE(host_->WorldPluginData(kPluginId)->GetBool(7015));
+    ASSERT_NE(host_->WorldPluginData(kCorvelId), nullptr);
+    EXPECT_FALSE(host_->WorldPluginData(kCorvelId)->GetBool(7015));
 
     // After the window is destroyed, value initialisation waits for a new layout: 'bVIN' is
     // answered true and shows nothing.
@@ -519,7 +521,7 @@ TEST_F(DialogActionTest, WithoutADocumentActionsAnswerFalseAndChangeNothing) {
     EXPECT_EQ(host_->UserAction(w, kCloseButton), 0);
     EXPECT_TRUE(w->open);
     EXPECT_EQ(host_->PrefsSaves(), 0);
-    EXPECT_EQ(host_->WorldPluginData(kPluginId), nullptr);
+    EXPECT_EQ(host_->WorldPluginData(kCorvelId), nullptr);
     EXPECT_TRUE(host_->Console().empty()); // a reset would have reported the missing settings
     EXPECT_TRUE(host_->MessageBoxes().empty());
     EXPECT_TRUE(host_->ExecutedFiles().empty());
@@ -608,8 +610,8 @@ TEST_F(DialogActionTest, QualityChoiceChangesNothing) {
         EXPECT_EQ(Disabled(w), disabled) << entry;
     }
     EXPECT_EQ(host_->PrefsSaves(), 0);
-    ASSERT_NE(host_->WorldPluginData(kPluginId), nullptr);
-    EXPECT_TRUE(host_->WorldPluginData(kPluginId)->SameContent(stored));
+    ASSERT_NE(host_->WorldPluginData(kCorvelId), nullptr);
+    EXPECT_TRUE(host_->WorldPluginData(kCorvelId)->SameContent(stored));
 
     // The record the window shows at the next opening is the one from before the choices.
     w = Reopen(w);
@@ -619,12 +621,12 @@ TEST_F(DialogActionTest, QualityChoiceChangesNothing) {
 
     // A save after a choice stores the same container as one without it.
     host_->UserAction(w, kSaveSettings);
-    ASSERT_NE(host_->WorldPluginData(kPluginId), nullptr);
-    const hostsim::Container first = *host_->WorldPluginData(kPluginId);
+    ASSERT_NE(host_->WorldPluginData(kCorvelId), nullptr);
+    const hostsim::Container first = *host_->WorldPluginData(kCorvelId);
     EXPECT_NE(host_->UserSetInt32(w, kQualityBox, 6070), 0);
     host_->UserAction(w, kSaveSettings);
-    EXPECT_TRUE(host_->WorldPluginData(kPluginId)->SameContent(first))
-        << host_->WorldPluginData(kPluginId)->Describe() << " vs " << first.Describe();
+    EXPECT_TRUE(host_->WorldPluginData(kCorvelId)->SameContent(first))
+        << host_->WorldPluginData(kCorvelId)->Describe() << " vs " << first.Describe();
 }
 
 } // namespace

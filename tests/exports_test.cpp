@@ -17,8 +17,11 @@
 
 #include "hostsim/binary_inspect.h"
 #include "plugin_folder.h"
+#include "corvel_facts.h"
 
 namespace {
+
+using corvel_test::kVersionStamp;
 
 using hostsim::BinaryFormat;
 using hostsim::BinaryImage;
@@ -32,7 +35,6 @@ constexpr const char* kMachineArchitecture = "arm64";
 #else
 constexpr const char* kMachineArchitecture = "x86-64";
 #endif
-constexpr int64_t kVersionStamp = 2022901;
 // A text only the quality combo box (10010) uses; the macOS build leaves that box empty.
 constexpr const char* kQualityOnlyText = "Low - no filter";
 

@@ -8,13 +8,13 @@
 
 #include "plugin_folder.h"
 #include "child_process.h"
+#include "text_match.h"
 
 namespace corvel_test {
 namespace {
 
 namespace fs = std::filesystem;
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 TEST(HostCli, RunStartsTheModulePrintsItsConsoleAndReportsNoLeaks) {
     PluginFolder folder;

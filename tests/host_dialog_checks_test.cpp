@@ -9,11 +9,11 @@
 #include <sstream>
 
 #include "module_test.h"
+#include "corvel_facts.h"
 
 namespace corvel_test {
 namespace {
 
-constexpr int32_t kSaveSettings = 5055;
 constexpr int32_t kOutputCombo = 10003;      // stored under key 7003
 constexpr int32_t kKeep5202Check = 10005;    // stored under key 7005
 constexpr int32_t kPictureViewer = 6031;

@@ -31,14 +31,16 @@
 #if defined(__linux__) && (defined(__x86_64__) || defined(__aarch64__))
 #define CORVEL_RUNS_MACOS_CODE 1
 #include "macos/libsystem_shims.h"
+#include "corvel_facts.h"
 #endif
 
 namespace {
 
+using corvel_test::kVersionStamp;
+
 namespace fs = std::filesystem;
 using hostsim::DynamicLibrary;
 
-constexpr int64_t kVersionStamp = 2022901;
 
 // The macOS module named by scripts/test.sh, or a skip.
 #define REQUIRE_MAC_MODULE(path)                                                                   \

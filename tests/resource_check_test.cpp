@@ -15,15 +15,10 @@
 #include "child_process.h"
 #include "hostsim/resource_check.h"
 #include "plugin_folder.h"
+#include "text_match.h"
 
 namespace corvel_test {
 namespace {
-
-// Paths are compared with forward slashes, whatever the platform writes.
-bool Contains(std::string text, const std::string& part) {
-    std::replace(text.begin(), text.end(), '\\', '/');
-    return text.find(part) != std::string::npos;
-}
 
 std::string AllFindings(const hostsim::ResourceCheckReport& report) {
     std::string out;
@@ -77,9 +72,9 @@ TEST_F(ResourceCheck, TextsMissingInOneLanguageAreReportedWhereTheDialogUsesThem
     const std::string findings = AllFindings(report);
     EXPECT_EQ(report.diagnostics.ErrorCount(), 0u) << findings;
     EXPECT_EQ(report.diagnostics.WarningCount(), 2u) << findings;
-    EXPECT_TRUE(Contains(findings, "dlg_browser.res:11:26: warning: the text 'T_GO' of BUTTON IDC_GO is not in ")) << findings;
-    EXPECT_TRUE(Contains(findings, "strings_de-DE/dialogs/dlg_browser.str; the host shows the key itself")) << findings;
-    EXPECT_TRUE(Contains(findings, "strings_de-DE/c4d_strings.str: warning: no string IDS_HELP, which strings_en-US has"))
+    EXPECT_TRUE(ContainsPath(findings, "dlg_browser.res:11:26: warning: the text 'T_GO' of BUTTON IDC_GO is not in ")) << findings;
+    EXPECT_TRUE(ContainsPath(findings, "strings_de-DE/dialogs/dlg_browser.str; the host shows the key itself")) << findings;
+    EXPECT_TRUE(ContainsPath(findings, "strings_de-DE/c4d_strings.str: warning: no string IDS_HELP, which strings_en-US has"))
         << findings;
 }
 
@@ -93,10 +88,10 @@ TEST_F(ResourceCheck, GadgetsSharingAnIdAreReportedButStaticElementsAreNot) {
     const hostsim::ResourceCheckReport report = Check();
     const std::string findings = AllFindings(report);
     EXPECT_EQ(report.diagnostics.WarningCount(), 2u) << findings;
-    EXPECT_TRUE(Contains(findings, "dlg_browser.res:7:3: warning: BUTTON 10002 has the id 10002 of CHECKBOX IDC_PICK "
+    EXPECT_TRUE(ContainsPath(findings, "dlg_browser.res:7:3: warning: BUTTON 10002 has the id 10002 of CHECKBOX IDC_PICK "
                                    "(line 6)"))
         << findings;
-    EXPECT_TRUE(Contains(findings, "dlg_browser.res:8:43: warning: the value 1 appears twice in the CHILDS of "
+    EXPECT_TRUE(ContainsPath(findings, "dlg_browser.res:8:43: warning: the value 1 appears twice in the CHILDS of "
                                    "POPUPBUTTON IDC_MODE"))
         << findings;
 }
@@ -108,12 +103,12 @@ TEST_F(ResourceCheck, FilesTheHostNeverReadsAreReported) {
     const hostsim::ResourceCheckReport report = Check();
     const std::string findings = AllFindings(report);
     EXPECT_EQ(report.diagnostics.ErrorCount(), 0u) << findings;
-    EXPECT_TRUE(Contains(findings, "dlg_old.res:1:1: warning: describes DLG_BROWSER, which the host looks for in "
+    EXPECT_TRUE(ContainsPath(findings, "dlg_old.res:1:1: warning: describes DLG_BROWSER, which the host looks for in "
                                    "dlg_browser.res: this file is never read"))
         << findings;
-    EXPECT_TRUE(Contains(findings, "dlg_gone.str: warning: no dialog description dialogs/dlg_gone.res uses these texts"))
+    EXPECT_TRUE(ContainsPath(findings, "dlg_gone.str: warning: no dialog description dialogs/dlg_gone.res uses these texts"))
         << findings;
-    EXPECT_TRUE(Contains(findings, "strings_de: warning: the host of release 2023 and later does not read this folder"))
+    EXPECT_TRUE(ContainsPath(findings, "strings_de: warning: the host of release 2023 and later does not read this folder"))
         << findings;
 }
 
@@ -123,7 +118,7 @@ TEST_F(ResourceCheck, DialogStringsNamingAnotherDialogAreReported) {
     const hostsim::ResourceCheckReport report = Check();
     const std::string findings = AllFindings(report);
     EXPECT_EQ(report.diagnostics.WarningCount(), 1u) << findings;
-    EXPECT_TRUE(Contains(findings, "strings_de-DE/dialogs/dlg_browser.str:2:3: warning: DIALOGSTRINGS names DLG_OTHER, "
+    EXPECT_TRUE(ContainsPath(findings, "strings_de-DE/dialogs/dlg_browser.str:2:3: warning: DIALOGSTRINGS names DLG_OTHER, "
                                    "but the host reads this file for dialog DLG_BROWSER"))
         << findings;
 }
@@ -134,9 +129,9 @@ TEST_F(ResourceCheck, AnUnusableFileIsAnErrorAndTheRestIsStillChecked) {
     const hostsim::ResourceCheckReport report = Check();
     const std::string findings = AllFindings(report);
     EXPECT_EQ(report.diagnostics.ErrorCount(), 2u) << findings;
-    EXPECT_TRUE(Contains(findings, "strings_de-DE/c4d_strings.str:4:1: error: expected ';' after the text of 'IDS_NAME'"))
+    EXPECT_TRUE(ContainsPath(findings, "strings_de-DE/c4d_strings.str:4:1: error: expected ';' after the text of 'IDS_NAME'"))
         << findings;
-    EXPECT_TRUE(Contains(findings, "dlg_extra.res:1:8: error: the dialog id 'IDD_UNKNOWN' is not declared")) << findings;
+    EXPECT_TRUE(ContainsPath(findings, "dlg_extra.res:1:8: error: the dialog id 'IDD_UNKNOWN' is not declared")) << findings;
     EXPECT_EQ(report.dialogs, (std::vector<std::string>{"DLG_BROWSER"}));
 }
 
@@ -149,24 +144,24 @@ TEST_F(ResourceCheck, AMissingOrMisnamedDescriptionIsAnErrorOnTheFileTheHostLook
     std::string findings = AllFindings(report);
     EXPECT_EQ(report.diagnostics.ErrorCount(), 1u) << findings;
     EXPECT_EQ(report.diagnostics.WarningCount(), 0u) << "the strings are not to blame\n" << findings;
-    EXPECT_TRUE(Contains(findings, "res/dialogs/dlg_browser.res: error: missing: the description of dialog DLG_BROWSER"))
+    EXPECT_TRUE(ContainsPath(findings, "res/dialogs/dlg_browser.res: error: missing: the description of dialog DLG_BROWSER"))
         << findings;
 
     Write("dialogs/dlg_browse.res", "DIALOG DLG_BROWSER { NAME T_TITLE; }");
     report = Check();
     findings = AllFindings(report);
     EXPECT_EQ(report.diagnostics.ErrorCount(), 1u) << findings;
-    EXPECT_TRUE(Contains(findings, "dlg_browser.res: error: missing: the description of dialog DLG_BROWSER ("))
+    EXPECT_TRUE(ContainsPath(findings, "dlg_browser.res: error: missing: the description of dialog DLG_BROWSER ("))
         << findings;
-    EXPECT_TRUE(Contains(findings, "dlg_browse.res describes it under another name and is never read")) << findings;
-    EXPECT_TRUE(Contains(findings, "dlg_browse.res:1:1: warning: describes DLG_BROWSER")) << findings;
+    EXPECT_TRUE(ContainsPath(findings, "dlg_browse.res describes it under another name and is never read")) << findings;
+    EXPECT_TRUE(ContainsPath(findings, "dlg_browse.res:1:1: warning: describes DLG_BROWSER")) << findings;
 
     // A declared dialog symbol without strings or a description is missing as well.
     folder_.Remove("res/dialogs/dlg_browse.res");
     folder_.Remove("res/strings_en-US/dialogs/dlg_browser.str");
     folder_.Remove("res/strings_de-DE/dialogs/dlg_browser.str");
     findings = AllFindings(Check());
-    EXPECT_TRUE(Contains(findings, "dlg_browser.res: error: missing: the description of dialog DLG_BROWSER (its symbol "
+    EXPECT_TRUE(ContainsPath(findings, "dlg_browser.res: error: missing: the description of dialog DLG_BROWSER (its symbol "
                                    "is declared in c4d_symbols.h)"))
         << findings;
 }
@@ -177,9 +172,9 @@ TEST_F(ResourceCheck, AnUnclosedCommentAtTheEndOfAFileIsAnError) {
     const hostsim::ResourceCheckReport report = Check();
     const std::string findings = AllFindings(report);
     EXPECT_EQ(report.diagnostics.ErrorCount(), 2u) << findings;
-    EXPECT_TRUE(Contains(findings, "strings_de-DE/c4d_strings.str:6:3: error: comment not closed: '/*' without '*/'"))
+    EXPECT_TRUE(ContainsPath(findings, "strings_de-DE/c4d_strings.str:6:3: error: comment not closed: '/*' without '*/'"))
         << findings;
-    EXPECT_TRUE(Contains(findings, "dialogs/dlg_browser.res:1:38: error: comment not closed")) << findings;
+    EXPECT_TRUE(ContainsPath(findings, "dialogs/dlg_browser.res:1:38: error: comment not closed")) << findings;
 }
 
 #ifndef _WIN32
@@ -195,10 +190,10 @@ TEST_F(ResourceCheck, ADescriptionThatIsNotAReadableFileIsAnError) {
     ASSERT_EQ(::mkfifo((dialogs / "dlg_fifo.res").c_str(), 0600), 0);
     const hostsim::ResourceCheckReport report = Check();
     const std::string findings = AllFindings(report);
-    EXPECT_TRUE(Contains(findings, "dlg_browser.res: error: a symbolic link to gone.res, which does not exist")) << findings;
-    EXPECT_TRUE(Contains(findings, "dlg_loop1.res: error: a loop of symbolic links")) << findings;
-    EXPECT_TRUE(Contains(findings, "dlg_folder.res: error: a folder, not a file")) << findings;
-    EXPECT_TRUE(Contains(findings, "dlg_fifo.res: error: a FIFO, not a file")) << findings;
+    EXPECT_TRUE(ContainsPath(findings, "dlg_browser.res: error: a symbolic link to gone.res, which does not exist")) << findings;
+    EXPECT_TRUE(ContainsPath(findings, "dlg_loop1.res: error: a loop of symbolic links")) << findings;
+    EXPECT_TRUE(ContainsPath(findings, "dlg_folder.res: error: a folder, not a file")) << findings;
+    EXPECT_TRUE(ContainsPath(findings, "dlg_fifo.res: error: a FIFO, not a file")) << findings;
     EXPECT_EQ(report.diagnostics.ErrorCount(), 5u) << findings;
     EXPECT_EQ(report.diagnostics.WarningCount(), 0u) << "the strings are not to blame\n" << findings;
 
@@ -206,7 +201,7 @@ TEST_F(ResourceCheck, ADescriptionThatIsNotAReadableFileIsAnError) {
         fs::permissions(dialogs, fs::perms::none);
         const std::string locked = AllFindings(Check());
         fs::permissions(dialogs, fs::perms::owner_all);
-        EXPECT_TRUE(Contains(locked, "dialogs: error: the folder cannot be read")) << locked;
+        EXPECT_TRUE(ContainsPath(locked, "dialogs: error: the folder cannot be read")) << locked;
     }
 }
 #endif
@@ -216,7 +211,7 @@ TEST_F(ResourceCheck, ADescriptionThatIsNotAReadableFileIsAnError) {
 TEST(ResCommand, OurOwnFolderPassesStrict) {
     const ProcessResult r = RunProcess(HostCli(), {"res", "check", std::string(CORVEL_SOURCE_DIR) + "/res", "--strict"});
     EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
-    EXPECT_TRUE(Contains(r.out, "0 error(s), 0 warning(s); 1 string table(s), 1 dialog(s), 1 language(s)")) << r.out;
+    EXPECT_TRUE(ContainsPath(r.out, "0 error(s), 0 warning(s); 1 string table(s), 1 dialog(s), 1 language(s)")) << r.out;
 }
 
 TEST(ResCommand, ADamagedCopyGetsFileLineAndTheRightExitCode) {
@@ -226,7 +221,7 @@ TEST(ResCommand, ADamagedCopyGetsFileLineAndTheRightExitCode) {
                "// C4D-DialogResource\nDIALOG DLG_CORVEL\n{\n\tNAME T_TITLE;\n\tSTATICTEXT { NAME T_NOWHERE; }\n}\n");
     ProcessResult lax = RunProcess(HostCli(), {"res", "check", copy.Path("res")});
     EXPECT_EQ(lax.exitCode, 0) << lax.out;
-    EXPECT_TRUE(Contains(lax.out, "dlg_corvel.res:5:20: warning: the text 'T_NOWHERE' of STATICTEXT")) << lax.out;
+    EXPECT_TRUE(ContainsPath(lax.out, "dlg_corvel.res:5:20: warning: the text 'T_NOWHERE' of STATICTEXT")) << lax.out;
     // Warnings under --strict have a code of their own, apart from bad usage (1).
     EXPECT_EQ(RunProcess(HostCli(), {"res", "check", copy.Path("res"), "--strict"}).exitCode, 3);
 
@@ -240,7 +235,7 @@ TEST(ResCommand, ADamagedCopyGetsFileLineAndTheRightExitCode) {
     EXPECT_EQ(report["warnings"], 1);
     const nlohmann::json& error = report["diagnostics"][0];
     EXPECT_EQ(error["severity"], "error");
-    EXPECT_TRUE(Contains(error["file"].get<std::string>(), "c4d_strings.str")) << error;
+    EXPECT_TRUE(ContainsPath(error["file"].get<std::string>(), "c4d_strings.str")) << error;
     EXPECT_EQ(error["line"], 4);
     EXPECT_EQ(error["column"], 1);
 }
@@ -250,7 +245,7 @@ TEST(ResCommand, AMissingDialogDescriptionFailsWithoutStrict) {
     copy.Remove("res/dialogs/dlg_corvel.res");
     const ProcessResult r = RunProcess(HostCli(), {"res", "check", copy.Path("res")});
     EXPECT_EQ(r.exitCode, 2) << r.out;
-    EXPECT_TRUE(Contains(r.out, "dialogs/dlg_corvel.res: error: missing: the description of dialog DLG_CORVEL")) << r.out;
+    EXPECT_TRUE(ContainsPath(r.out, "dialogs/dlg_corvel.res: error: missing: the description of dialog DLG_CORVEL")) << r.out;
 }
 
 TEST(ResCommand, BadUsageAndAMissingFolderAreRefused) {
@@ -258,16 +253,16 @@ TEST(ResCommand, BadUsageAndAMissingFolderAreRefused) {
     EXPECT_EQ(RunProcess(HostCli(), {"res", "check"}).exitCode, 1);
     const ProcessResult misspelt = RunProcess(HostCli(), {"res", "check", "a", "--strcit"});
     EXPECT_EQ(misspelt.exitCode, 1);
-    EXPECT_TRUE(Contains(misspelt.err, "did you mean --strict?")) << misspelt.err;
-    EXPECT_TRUE(Contains(misspelt.err, "run 'corvel-host res check --help'")) << misspelt.err;
+    EXPECT_TRUE(ContainsPath(misspelt.err, "did you mean --strict?")) << misspelt.err;
+    EXPECT_TRUE(ContainsPath(misspelt.err, "run 'corvel-host res check --help'")) << misspelt.err;
     // A file where the folder belongs is not a folder that happens to be empty.
     PluginFolder copy;
     const ProcessResult file = RunProcess(HostCli(), {"res", "check", copy.Path("res/c4d_symbols.h")});
     EXPECT_EQ(file.exitCode, 2) << file.out << file.err;
-    EXPECT_TRUE(Contains(file.err, "is a file")) << file.err;
+    EXPECT_TRUE(ContainsPath(file.err, "is a file")) << file.err;
     const ProcessResult missing = RunProcess(HostCli(), {"res", "check", "/no/such/folder"});
     EXPECT_EQ(missing.exitCode, 2);
-    EXPECT_TRUE(Contains(missing.out, "error: the resource folder does not exist")) << missing.out;
+    EXPECT_TRUE(ContainsPath(missing.out, "error: the resource folder does not exist")) << missing.out;
 }
 
 } // namespace

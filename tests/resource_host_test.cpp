@@ -13,12 +13,14 @@
 #include "hostsim/host.h"
 #include "hostsim/resource_files.h"
 #include "plugin_folder.h"
+#include "corvel_facts.h"
 
 namespace {
 
+using corvel_test::kCorvelId;
+
 using corvel_test::PluginFolder;
 
-constexpr int32_t kPluginId = 1027069;
 
 class ResourceOnTheHost : public ::testing::Test {
 protected:
@@ -65,7 +67,7 @@ TEST_F(ResourceOnTheHost, StaticLabelsAreBuiltButAreNoGadgets) {
             text.replace(at, 12, "STATICTEXT IDC_STATIC {");
         folder.Write("res/dialogs/dlg_corvel.res", text);
     });
-    ASSERT_TRUE(host_->ExecuteCommand(kPluginId)) << LogText();
+    ASSERT_TRUE(host_->ExecuteCommand(kCorvelId)) << LogText();
     hostsim::DialogWindow* w = host_->ActiveWindow();
     ASSERT_NE(w, nullptr) << LogText();
     EXPECT_EQ(w->gadgets.count(hostsim::kStaticId), 0u);
@@ -80,8 +82,8 @@ TEST_F(ResourceOnTheHost, FileNamesInAnotherCaseAreFound) {
         std::filesystem::rename(std::filesystem::u8path(folder.Path("res/strings_en-US")),
                                 std::filesystem::u8path(folder.Path("res/Strings_en-us")));
     });
-    EXPECT_EQ(host_->FindCommand(kPluginId)->name, "Corvel");
-    ASSERT_TRUE(host_->ExecuteCommand(kPluginId)) << LogText();
+    EXPECT_EQ(host_->FindCommand(kCorvelId)->name, "Corvel");
+    ASSERT_TRUE(host_->ExecuteCommand(kCorvelId)) << LogText();
     hostsim::DialogWindow* w = host_->ActiveWindow();
     ASSERT_NE(w, nullptr) << LogText();
     EXPECT_EQ(w->gadgets.at(10032).name, "Render");
@@ -93,13 +95,13 @@ TEST_F(ResourceOnTheHost, UndeclaredStringIdLeavesTheTableUsableAndIsLogged) {
         folder.Write("res/strings_en-US/c4d_strings.str",
                      "STRINGTABLE\n{\n\tIDS_CORVEL_NAME \"Corvel\";\n\tIDS_NOT_DECLARED \"x\";\n}\n");
     });
-    EXPECT_EQ(host_->FindCommand(kPluginId)->name, "Corvel");
+    EXPECT_EQ(host_->FindCommand(kCorvelId)->name, "Corvel");
     EXPECT_TRUE(Logged("c4d_strings.str:4:2: warning: string id 'IDS_NOT_DECLARED' is not declared")) << LogText();
 }
 
 TEST_F(ResourceOnTheHost, DialogWithoutItsStringsOpensWithRawKeysAndIsLogged) {
     Start([](const PluginFolder& folder) { folder.Remove("res/strings_en-US/dialogs/dlg_corvel.str"); });
-    ASSERT_TRUE(host_->ExecuteCommand(kPluginId));
+    ASSERT_TRUE(host_->ExecuteCommand(kCorvelId));
     hostsim::DialogWindow* w = host_->ActiveWindow();
     ASSERT_NE(w, nullptr) << LogText();
     EXPECT_EQ(w->gadgets.at(10032).name, "T_RENDER_BUTTON");

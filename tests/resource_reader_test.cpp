@@ -7,19 +7,16 @@
 
 #include "hostsim/resource_files.h"
 #include "plugin_folder.h"
+#include "text_match.h"
 
 namespace {
+
+using corvel_test::ContainsPath;
 
 using hostsim::DialogDescription;
 using hostsim::DialogElement;
 using hostsim::ResourceDiagnostic;
 using hostsim::ResourceDiagnostics;
-
-// Paths are compared with forward slashes, whatever the platform writes.
-bool Contains(std::string text, const std::string& part) {
-    std::replace(text.begin(), text.end(), '\\', '/');
-    return text.find(part) != std::string::npos;
-}
 
 // All findings of one severity, formatted, one per line (for assertions and their messages).
 std::string Findings(const ResourceDiagnostics& d, ResourceDiagnostic::Severity severity) {
@@ -61,14 +58,14 @@ TEST(ResourceReader, OldMacLineEndingsAreLineBreaks) {
     std::map<int32_t, std::string> strings;
     ResourceDiagnostics d;
     EXPECT_FALSE(hostsim::ReadStringTable(cr, "c4d_strings.str", kSymbols, &strings, &d));
-    EXPECT_TRUE(Contains(Errors(d), "c4d_strings.str:5:8: error: string literal runs past the end of the line"))
+    EXPECT_TRUE(ContainsPath(Errors(d), "c4d_strings.str:5:8: error: string literal runs past the end of the line"))
         << Errors(d);
 
     // The same table intact, with every kind of line ending mixed: each counts one line.
     const std::string mixed = "// C4D-StringResource\rSTRINGTABLE\r\n{\n\tIDS_A \"first\";\r\tIDS_B \"second\" x;\r}\r";
     ResourceDiagnostics mixedFindings;
     EXPECT_FALSE(hostsim::ReadStringTable(mixed, "c4d_strings.str", kSymbols, &strings, &mixedFindings));
-    EXPECT_TRUE(Contains(Errors(mixedFindings), "c4d_strings.str:5:17:")) << Errors(mixedFindings);
+    EXPECT_TRUE(ContainsPath(Errors(mixedFindings), "c4d_strings.str:5:17:")) << Errors(mixedFindings);
 
     ResourceDiagnostics good;
     strings.clear();
@@ -87,14 +84,14 @@ TEST(ResourceReader, SymbolsAsTheHostAcceptsThem) {
         << Errors(d);
     EXPECT_EQ(symbols.at("IDC_B"), 10002);
     EXPECT_EQ(symbols.at("_DUMMY_ELEMENT_"), 10003);
-    EXPECT_TRUE(Contains(Warnings(d), "c4d_symbols.h:5:3: warning: 'IDC_B' is declared twice")) << Warnings(d);
-    EXPECT_TRUE(Contains(Warnings(d), "c4d_symbols.h:8:1: warning: ';' is missing")) << Warnings(d);
+    EXPECT_TRUE(ContainsPath(Warnings(d), "c4d_symbols.h:5:3: warning: 'IDC_B' is declared twice")) << Warnings(d);
+    EXPECT_TRUE(ContainsPath(Warnings(d), "c4d_symbols.h:8:1: warning: ';' is missing")) << Warnings(d);
 
     // Declared twice with different values: the host cannot know which is meant.
     symbols.clear();
     ResourceDiagnostics twice;
     EXPECT_FALSE(hostsim::ReadSymbols("enum {\n A = 1,\n A = 2\n};", "c4d_symbols.h", &symbols, &twice));
-    EXPECT_TRUE(Contains(Errors(twice), "c4d_symbols.h:3:2: error: 'A' is declared twice, with different values (2 "
+    EXPECT_TRUE(ContainsPath(Errors(twice), "c4d_symbols.h:3:2: error: 'A' is declared twice, with different values (2 "
                                         "here, 1 at line 2)"))
         << Errors(twice);
 
@@ -104,7 +101,7 @@ TEST(ResourceReader, SymbolsAsTheHostAcceptsThem) {
     ASSERT_TRUE(hostsim::ReadSymbols("enum { IDC_STATIC = 5, IDC_X };", "c4d_symbols.h", &symbols, &statics));
     EXPECT_EQ(symbols.count("IDC_STATIC"), 0u);
     EXPECT_EQ(symbols.at("IDC_X"), 6);
-    EXPECT_TRUE(Contains(Warnings(statics), "IDC_STATIC is predefined")) << Warnings(statics);
+    EXPECT_TRUE(ContainsPath(Warnings(statics), "IDC_STATIC is predefined")) << Warnings(statics);
 }
 
 TEST(ResourceReader, StringTableWithUndeclaredOrRepeatedIdsIsUsedWithWarnings) {
@@ -115,9 +112,9 @@ TEST(ResourceReader, StringTableWithUndeclaredOrRepeatedIdsIsUsedWithWarnings) {
                                          "c4d_strings.str", kSymbols, &strings, &d))
         << Errors(d);
     EXPECT_EQ(strings, (std::map<int32_t, std::string>{{20000, "new"}, {20001, "b"}}));
-    EXPECT_TRUE(Contains(Warnings(d), "c4d_strings.str:4:2: warning: string id 'IDS_UNKNOWN' is not declared"))
+    EXPECT_TRUE(ContainsPath(Warnings(d), "c4d_strings.str:4:2: warning: string id 'IDS_UNKNOWN' is not declared"))
         << Warnings(d);
-    EXPECT_TRUE(Contains(Warnings(d), "c4d_strings.str:5:2: warning: string IDS_A (20000) is defined again (line 3)"))
+    EXPECT_TRUE(ContainsPath(Warnings(d), "c4d_strings.str:5:2: warning: string IDS_A (20000) is defined again (line 3)"))
         << Warnings(d);
 }
 
@@ -152,10 +149,10 @@ TEST(ResourceReader, DialogWithoutNameHasNoTitleAndAWarning) {
     strings.texts = {{"T_TITLE", "Would be the title"}};
     hostsim::ApplyDialogStrings(&strings, &dialog, &d);
     EXPECT_EQ(dialog.title, "");
-    EXPECT_TRUE(Contains(Warnings(d), "dlg_x.res:2:1: warning: the dialog has no NAME option")) << Warnings(d);
+    EXPECT_TRUE(ContainsPath(Warnings(d), "dlg_x.res:2:1: warning: the dialog has no NAME option")) << Warnings(d);
     // The NAME key missing from the strings is shown raw, and said so where it is used.
     EXPECT_EQ(dialog.elements.at(0).name, "T_A");
-    EXPECT_TRUE(Contains(Warnings(d), "dlg_x.res:4:25: warning: the text 'T_A' of CHECKBOX IDC_A is not in dlg_x.str"))
+    EXPECT_TRUE(ContainsPath(Warnings(d), "dlg_x.res:4:25: warning: the text 'T_A' of CHECKBOX IDC_A is not in dlg_x.str"))
         << Warnings(d);
 }
 
@@ -166,7 +163,7 @@ TEST(ResourceReader, Latin1TextIsReadAsLatin1WithAWarning) {
                                          &strings, &d))
         << Errors(d);
     EXPECT_EQ(strings.at(20000), "Caf\xC3\xA9 \xC2\xBD");
-    EXPECT_TRUE(Contains(Warnings(d), "c4d_strings.str:2:12: warning: the file is not UTF-8 (byte 0xE9)")) << Warnings(d);
+    EXPECT_TRUE(ContainsPath(Warnings(d), "c4d_strings.str:2:12: warning: the file is not UTF-8 (byte 0xE9)")) << Warnings(d);
 
     // Valid UTF-8 (with a byte order mark) is taken as it is, without a warning.
     ResourceDiagnostics utf8;
@@ -194,7 +191,7 @@ TEST(ResourceReader, ErrorsNameFileLineAndColumnAndStopTheFile) {
         ResourceDiagnostics d;
         EXPECT_FALSE(hostsim::ReadDialog(c.text, "d.res", kSymbols, &dialog, &d)) << c.text;
         EXPECT_EQ(d.ErrorCount(), 1u) << Errors(d);
-        EXPECT_TRUE(Contains(Errors(d), c.expected)) << Errors(d);
+        EXPECT_TRUE(ContainsPath(Errors(d), c.expected)) << Errors(d);
     }
 }
 
@@ -205,19 +202,19 @@ TEST(ResourceReader, HostileInputIsAClearErrorNotACrashOrAHugeAllocation) {
         deep += "GROUP {\n";
     ResourceDiagnostics nested;
     EXPECT_FALSE(hostsim::ReadDialog(deep, "deep.res", kSymbols, &dialog, &nested));
-    EXPECT_TRUE(Contains(Errors(nested), "deep.res:102:1: error: elements are nested more than 100 deep"))
+    EXPECT_TRUE(ContainsPath(Errors(nested), "deep.res:102:1: error: elements are nested more than 100 deep"))
         << Errors(nested);
 
     ResourceDiagnostics longLine;
     std::map<int32_t, std::string> strings;
     const std::string line = "STRINGTABLE {\n IDS_A \"" + std::string(100000, 'x') + "\";\n}";
     EXPECT_FALSE(hostsim::ReadStringTable(line, "s.str", kSymbols, &strings, &longLine));
-    EXPECT_TRUE(Contains(Errors(longLine), "s.str:2:1: error: line longer than 65536 bytes")) << Errors(longLine);
+    EXPECT_TRUE(ContainsPath(Errors(longLine), "s.str:2:1: error: line longer than 65536 bytes")) << Errors(longLine);
 
     ResourceDiagnostics huge;
     EXPECT_FALSE(hostsim::ReadStringTable(std::string(hostsim::ResourceLimits::kMaxFileBytes + 1, '\n'), "s.str",
                                           kSymbols, &strings, &huge));
-    EXPECT_TRUE(Contains(Errors(huge), "s.str: error: the file is larger than 4 MiB")) << Errors(huge);
+    EXPECT_TRUE(ContainsPath(Errors(huge), "s.str: error: the file is larger than 4 MiB")) << Errors(huge);
 
     std::string many = "enum {\n";
     for (size_t i = 0; i <= hostsim::ResourceLimits::kMaxEntries; ++i)
@@ -225,7 +222,7 @@ TEST(ResourceReader, HostileInputIsAClearErrorNotACrashOrAHugeAllocation) {
     std::map<std::string, int32_t> symbols;
     ResourceDiagnostics tooMany;
     EXPECT_FALSE(hostsim::ReadSymbols(many + "};", "c4d_symbols.h", &symbols, &tooMany));
-    EXPECT_TRUE(Contains(Errors(tooMany), "error: more than 100000 symbols")) << Errors(tooMany);
+    EXPECT_TRUE(ContainsPath(Errors(tooMany), "error: more than 100000 symbols")) << Errors(tooMany);
 }
 
 // --- Folders -------------------------------------------------------------------------------------
@@ -260,19 +257,19 @@ TEST(ResourceFolder, OldLanguageFolderAndMissingStringTableLoadWithAWarning) {
     ResourceDiagnostics legacy;
     ASSERT_TRUE(hostsim::LoadResourceFolder(folder.Path("res"), &res, &legacy)) << Errors(legacy);
     EXPECT_TRUE(res.strings.empty());
-    EXPECT_TRUE(Contains(Warnings(legacy), "does not read strings_us")) << Warnings(legacy);
-    EXPECT_TRUE(Contains(Warnings(legacy), "rename it to strings_en-US")) << Warnings(legacy);
+    EXPECT_TRUE(ContainsPath(Warnings(legacy), "does not read strings_us")) << Warnings(legacy);
+    EXPECT_TRUE(ContainsPath(Warnings(legacy), "rename it to strings_en-US")) << Warnings(legacy);
 
     folder.Write("res/strings_en-US/dialogs/idd_some_browser.str", "DIALOGSTRINGS IDD_SOME_BROWSER { }");
     ResourceDiagnostics noTable;
     ASSERT_TRUE(hostsim::LoadResourceFolder(folder.Path("res"), &res, &noTable)) << Errors(noTable);
-    EXPECT_TRUE(Contains(Warnings(noTable), "c4d_strings.str: warning: missing: the resource loads without strings"))
+    EXPECT_TRUE(ContainsPath(Warnings(noTable), "c4d_strings.str: warning: missing: the resource loads without strings"))
         << Warnings(noTable);
 
     folder.Remove("res/c4d_symbols.h");
     ResourceDiagnostics noSymbols;
     EXPECT_FALSE(hostsim::LoadResourceFolder(folder.Path("res"), &res, &noSymbols));
-    EXPECT_TRUE(Contains(Errors(noSymbols), "c4d_symbols.h: error: missing")) << Errors(noSymbols);
+    EXPECT_TRUE(ContainsPath(Errors(noSymbols), "c4d_symbols.h: error: missing")) << Errors(noSymbols);
 }
 
 TEST(ResourceFolder, DialogWithoutItsStringsIsBuiltWithRawKeysAndAWarning) {
@@ -286,7 +283,7 @@ TEST(ResourceFolder, DialogWithoutItsStringsIsBuiltWithRawKeysAndAWarning) {
     DialogDescription dialog;
     ASSERT_TRUE(hostsim::LoadDialogDescription(res, 10001, &dialog, &d)) << Errors(d);
     EXPECT_EQ(dialog.title, "T_TITLE");
-    EXPECT_TRUE(Contains(Warnings(d), "idd_some_browser.str: warning: missing: dialog IDD_SOME_BROWSER has no texts"))
+    EXPECT_TRUE(ContainsPath(Warnings(d), "idd_some_browser.str: warning: missing: dialog IDD_SOME_BROWSER has no texts"))
         << Warnings(d);
 }
 

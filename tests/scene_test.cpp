@@ -14,13 +14,13 @@
 #include "child_process.h"
 #include "hostsim/scene.h"
 #include "plugin_folder.h"
+#include "text_match.h"
 
 namespace corvel_test {
 namespace {
 
 using json = nlohmann::json;
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 const char* const kMinimal =
     R"({"documents": [{"name": "shot", "active": true, "render_settings": {"type": 5000,

@@ -12,15 +12,17 @@
 
 #include "hostsim/host.h"
 #include "plugin_folder.h"
+#include "corvel_facts.h"
 
 namespace {
 
+using corvel_test::kCorvelId;
+using corvel_test::kNoSettingsLine;
+using corvel_test::kResetSettings;
+using corvel_test::kSaveSettings;
+
 using corvel_test::PluginFolder;
 
-constexpr int32_t kPluginId = 1027069;
-constexpr int32_t kSaveSettings = 5055;
-constexpr int32_t kResetSettings = 5050;
-constexpr const char* kNoSettings = "Failed to load the Corvel settings.";
 constexpr const char* kSaveRefused = "Corvel: failed to save the plugin preferences correctly.";
 
 // The stored form of every field: key, gadget, whether it is an Int32, and its factory default.
@@ -85,13 +87,13 @@ protected:
         options.prefsFile = prefsFile;
         host_ = std::make_unique<hostsim::Host>(options);
         if (stored)
-            host_->SetWorldPluginData(kPluginId, *stored);
+            host_->SetWorldPluginData(kCorvelId, *stored);
         ASSERT_TRUE(host_->Load(copy_->Module())) << host_->LastError();
         ASSERT_EQ(host_->Startup().start, 1);
     }
 
     hostsim::DialogWindow* OpenDialog() {
-        EXPECT_TRUE(host_->ExecuteCommand(kPluginId));
+        EXPECT_TRUE(host_->ExecuteCommand(kCorvelId));
         hostsim::DialogWindow* window = host_->ActiveWindow();
         EXPECT_NE(window, nullptr);
         return window;
@@ -147,13 +149,13 @@ protected:
 
 TEST_F(SettingsTest, FirstRunShowsAndSavesTheFactoryDefaults) {
     Start();
-    EXPECT_EQ(Count(host_->Console(), kNoSettings), 1);
+    EXPECT_EQ(Count(host_->Console(), kNoSettingsLine), 1);
     hostsim::DialogWindow* w = OpenDialog();
     ASSERT_NE(w, nullptr);
     ExpectShown(w, &Preset);
     host_->UserAction(w, kSaveSettings);
     EXPECT_TRUE(host_->MessageBoxes().empty());
-    ExpectStored(host_->WorldPluginData(kPluginId), &Preset);
+    ExpectStored(host_->WorldPluginData(kCorvelId), &Preset);
 }
 
 // What one run saves, the next run (a new host process reading the same preferences file)
@@ -169,11 +171,11 @@ TEST_F(SettingsTest, SavedSettingsComeBackInTheNextRun) {
     ASSERT_NE(w, nullptr);
     ChangeEveryField(w);
     host_->UserAction(w, kSaveSettings);
-    ExpectStored(host_->WorldPluginData(kPluginId), &Other);
+    ExpectStored(host_->WorldPluginData(kCorvelId), &Other);
     EXPECT_TRUE(host_->Shutdown().empty());
 
     Start(nullptr, prefs);
-    EXPECT_EQ(Count(host_->Console(), kNoSettings), 0);
+    EXPECT_EQ(Count(host_->Console(), kNoSettingsLine), 0);
     w = OpenDialog();
     ASSERT_NE(w, nullptr);
     ExpectShown(w, &Other);
@@ -193,7 +195,7 @@ TEST_F(SettingsTest, EachStoredKeyShowsInItsOwnGadget) {
             stored.SetInt32(changed.key, Changed(changed));
         else
             stored.SetBool(changed.key, Changed(changed) != 0);
-        host_->SetWorldPluginData(kPluginId, stored);
+        host_->SetWorldPluginData(kCorvelId, stored);
         host_->UserAction(w, kResetSettings);
         for (const Field& f : kFields)
             EXPECT_EQ(Shown(w, f), f.key == changed.key ? Changed(f) : f.preset)
@@ -217,7 +219,7 @@ TEST_F(SettingsTest, EachGadgetIsSavedUnderItsOwnKey) {
     for (const Field& changed : kFields) {
         show(changed, Changed(changed));
         host_->UserAction(w, kSaveSettings);
-        const hostsim::Container* stored = host_->WorldPluginData(kPluginId);
+        const hostsim::Container* stored = host_->WorldPluginData(kCorvelId);
         ASSERT_NE(stored, nullptr);
         for (const Field& f : kFields) {
             const int32_t value = f.isInt ? stored->GetInt32(f.key, -1) : (stored->GetBool(f.key) ? 1 : 0);
@@ -240,7 +242,7 @@ TEST_F(SettingsTest, SaveStoresWhatTheWindowShowsEvenWhereAnActionWasRefused) {
     EXPECT_EQ(host_->UserSetInt32(w, 10002, 6023), 0);
     host_->SetActiveDocument(document);
     host_->UserAction(w, kSaveSettings);
-    const hostsim::Container* stored = host_->WorldPluginData(kPluginId);
+    const hostsim::Container* stored = host_->WorldPluginData(kCorvelId);
     ASSERT_NE(stored, nullptr);
     EXPECT_TRUE(stored->GetBool(7005));
     EXPECT_EQ(stored->GetInt32(7002, -1), 6023);
@@ -255,13 +257,13 @@ TEST_F(SettingsTest, SaveReplacesTheStoredContainerInsteadOfMergingIntoIt) {
     hostsim::DialogWindow* w = OpenDialog();
     ASSERT_NE(w, nullptr);
     host_->UserAction(w, kSaveSettings);
-    ExpectStored(host_->WorldPluginData(kPluginId), &Other); // exactly the keys 7000 to 7027
+    ExpectStored(host_->WorldPluginData(kCorvelId), &Other); // exactly the keys 7000 to 7027
 }
 
 TEST_F(SettingsTest, StoredContainerWithoutKeysLoadsTheDefaultsSilently) {
     const hostsim::Container empty;
     Start(&empty);
-    EXPECT_EQ(Count(host_->Console(), kNoSettings), 0);
+    EXPECT_EQ(Count(host_->Console(), kNoSettingsLine), 0);
     hostsim::DialogWindow* w = OpenDialog();
     ASSERT_NE(w, nullptr);
     ExpectShown(w, &Preset);
@@ -289,8 +291,8 @@ TEST_F(SettingsTest, UnlistedIntegerIsLoadedAndSavedUnchanged) {
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(w->gadgets.at(10002).intValue, 6022);
     host_->UserAction(w, kSaveSettings);
-    ASSERT_NE(host_->WorldPluginData(kPluginId), nullptr);
-    EXPECT_EQ(host_->WorldPluginData(kPluginId)->GetInt32(7002), 6022);
+    ASSERT_NE(host_->WorldPluginData(kCorvelId), nullptr);
+    EXPECT_EQ(host_->WorldPluginData(kCorvelId)->GetInt32(7002), 6022);
 }
 
 TEST_F(SettingsTest, RefusedSaveWarnsAndLeavesTheStoredSettingsAlone) {
@@ -304,8 +306,8 @@ TEST_F(SettingsTest, RefusedSaveWarnsAndLeavesTheStoredSettingsAlone) {
     ASSERT_EQ(host_->MessageBoxes().size(), 1u);
     EXPECT_EQ(host_->MessageBoxes()[0].flags, 48);
     EXPECT_EQ(host_->MessageBoxes()[0].text, kSaveRefused);
-    ASSERT_NE(host_->WorldPluginData(kPluginId), nullptr);
-    EXPECT_TRUE(host_->WorldPluginData(kPluginId)->SameContent(stored));
+    ASSERT_NE(host_->WorldPluginData(kCorvelId), nullptr);
+    EXPECT_TRUE(host_->WorldPluginData(kCorvelId)->SameContent(stored));
 }
 
 // A container that can't be made (or filled) is a failed save, not a save of fewer keys: a
@@ -321,7 +323,7 @@ TEST_F(SettingsTest, SaveWithoutMemoryForTheContainerIsAFailedSave) {
     ASSERT_EQ(host_->MessageBoxes().size(), 1u);
     EXPECT_EQ(host_->MessageBoxes()[0].text, kSaveRefused);
     EXPECT_EQ(host_->PrefsSaves(), savesBefore);
-    EXPECT_TRUE(host_->WorldPluginData(kPluginId)->SameContent(stored));
+    EXPECT_TRUE(host_->WorldPluginData(kCorvelId)->SameContent(stored));
 }
 
 TEST_F(SettingsTest, ResetReturnsToTheLastSavedStateOrTheDefaults) {
@@ -333,7 +335,7 @@ TEST_F(SettingsTest, ResetReturnsToTheLastSavedStateOrTheDefaults) {
     host_->UserSetInt32(w, 10008, 6002);
     host_->ClearConsole();
     host_->UserAction(w, kResetSettings);
-    EXPECT_EQ(Count(host_->Console(), kNoSettings), 1);
+    EXPECT_EQ(Count(host_->Console(), kNoSettingsLine), 1);
     ExpectShown(w, &Preset);
 
     // After a save, reset shows what was saved, not the defaults.
@@ -357,8 +359,8 @@ TEST_F(SettingsTest, ClosingAndQuittingLeaveTheStoredSettingsAlone) {
     EXPECT_TRUE(host_->UserClose(w));
     EXPECT_TRUE(host_->Shutdown().empty());
     EXPECT_EQ(host_->PrefsSaves(), 0);
-    ASSERT_NE(host_->WorldPluginData(kPluginId), nullptr);
-    EXPECT_TRUE(host_->WorldPluginData(kPluginId)->SameContent(stored));
+    ASSERT_NE(host_->WorldPluginData(kCorvelId), nullptr);
+    EXPECT_TRUE(host_->WorldPluginData(kCorvelId)->SameContent(stored));
 }
 
 } // namespace

@@ -9,16 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "corvel_facts.h"
 #include "hostsim/host.h"
 #include "plugin_folder.h"
 
 namespace corvel_test {
-
-constexpr int32_t kCorvelId = 1027069;
-inline const char* const kLoadedLine = "Tarnwick Software: Corvel successfully loaded.";
-inline const char* const kFailedRegisterLine = "Tarnwick Software: Failed to register Corvel";
-inline const char* const kResourceFailedLine = "Corvel: failed to load resource file.";
-inline const char* const kNoSettingsLine = "Failed to load the Corvel settings.";
 
 class ModuleTest : public ::testing::Test {
 protected:

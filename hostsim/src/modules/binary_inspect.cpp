@@ -24,8 +24,6 @@ using Reader = ByteReader;
 
 [[noreturn]] void Fail(const std::string& what) { FailFormat(what); }
 
-std::string Hex(uint64_t value) { return HexText(value); }
-
 std::string MachineName(uint64_t code, BinaryFormat format) {
     switch (format) {
     case BinaryFormat::Elf:
@@ -44,7 +42,7 @@ std::string MachineName(uint64_t code, BinaryFormat format) {
         if (code == 7) return "i386";
         break;
     }
-    return "machine " + Hex(code);
+    return "machine " + HexText(code);
 }
 
 } // namespace
@@ -226,7 +224,7 @@ struct BinaryParser {
                 return s.fileOffset + (rva - s.address);
             }
         }
-        Fail(std::string(what) + " at RVA " + Hex(rva) + " is not inside any section's data");
+        Fail(std::string(what) + " at RVA " + HexText(rva) + " is not inside any section's data");
     }
 
     std::string PeString(uint64_t rva, const char* what) const {
@@ -684,7 +682,7 @@ std::string DescribeBinary(const BinaryImage& image) {
         out << "  " << (symbol.library.empty() ? "" : symbol.library + ": ") << symbol.name << '\n';
     out << "exports:       " << info.exports.size() << '\n';
     for (const auto& symbol : info.exports)
-        out << "  " << symbol.name << "  " << Hex(symbol.address)
+        out << "  " << symbol.name << "  " << HexText(symbol.address)
             << (symbol.section.empty() ? "" : "  " + symbol.section) << '\n';
     return out.str();
 }

@@ -28,7 +28,7 @@ bool SameBits(const Container::Value& a, const Container::Value& b) {
     return false;
 }
 
-std::string ValueText(const Container::Value& v) {
+std::string ReadableValueText(const Container::Value& v) {
     Container c;
     c.Set(0, v);
     const std::string d = c.Describe();
@@ -72,10 +72,10 @@ std::vector<std::string> RestoreDifferences(const SceneRenderSettings& before, c
     for (const auto& e : before.parameters.entries) {
         const Container::Value* now = after.parameters.Find(e.first);
         if (!now)
-            diffs.push_back("parameter " + std::to_string(e.first) + " is gone (was " + ValueText(e.second) + ")");
+            diffs.push_back("parameter " + std::to_string(e.first) + " is gone (was " + ReadableValueText(e.second) + ")");
         else if (!SameBits(e.second, *now))
-            diffs.push_back("parameter " + std::to_string(e.first) + " is " + ValueText(*now) + ", was " +
-                            ValueText(e.second));
+            diffs.push_back("parameter " + std::to_string(e.first) + " is " + ReadableValueText(*now) + ", was " +
+                            ReadableValueText(e.second));
     }
     if (after.effects.size() != before.effects.size()) {
         diffs.push_back("the render settings hold " + std::to_string(after.effects.size()) + " effects, " +

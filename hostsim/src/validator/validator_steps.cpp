@@ -11,7 +11,7 @@ namespace validate {
 namespace {
 
 // Floats are written as C99 hexadecimal literals so that a snapshot is exact.
-std::string ValueText(const Container::Value& v) {
+std::string ExactValueText(const Container::Value& v) {
     switch (v.type) {
     case Container::Type::Int32: return "i" + std::to_string(v.i);
     case Container::Type::Bool: return v.b ? "b1" : "b0";
@@ -82,7 +82,7 @@ PrefsSnapshot SnapshotPrefs(const Host& host) {
     for (const auto& p : host.AllWorldPluginData()) {
         std::string line = "id " + std::to_string(p.second.id) + ":";
         for (const auto& e : p.second.entries)
-            line += " " + std::to_string(e.first) + "=" + ValueText(e.second);
+            line += " " + std::to_string(e.first) + "=" + ExactValueText(e.second);
         snapshot[p.first] = line;
     }
     return snapshot;

@@ -92,34 +92,29 @@ void AddUnwinderEntries(std::vector<ShimEntry>& table, std::index_sequence<Index
     (table.push_back({kUnwinderEntries[Index], reinterpret_cast<void*>(&UnwinderReached<Index>)}), ...);
 }
 
-template <typename Fn>
-void* Address(Fn* fn) {
-    return reinterpret_cast<void*>(fn);
-}
-
 // Functions whose macOS and glibc forms take the same arguments in the same registers and mean
 // the same (memory, strings, stdio).
 std::vector<ShimEntry> ForwardedFunctions() {
     return {
-        {"_malloc", Address(&std::malloc)},
-        {"_calloc", Address(&std::calloc)},
-        {"_realloc", Address(&std::realloc)},
-        {"_free", Address(&std::free)},
-        {"_abort", Address(&std::abort)},
-        {"_memchr", Address(static_cast<const void* (*)(const void*, int, size_t)>(&std::memchr))},
-        {"_memcmp", Address(&std::memcmp)},
-        {"_memcpy", Address(&std::memcpy)},
-        {"_memmove", Address(&std::memmove)},
-        {"_memset", Address(&std::memset)},
-        {"_strlen", Address(&std::strlen)},
-        {"_strcmp", Address(&std::strcmp)},
-        {"_strncmp", Address(&std::strncmp)},
-        {"_strchr", Address(static_cast<const char* (*)(const char*, int)>(&std::strchr))},
-        {"_strrchr", Address(static_cast<const char* (*)(const char*, int)>(&std::strrchr))},
-        {"_fwrite", Address(&std::fwrite)},
-        {"_fputc", Address(&std::fputc)},
-        {"_fputs", Address(&std::fputs)},
-        {"_fflush", Address(&std::fflush)},
+        {"_malloc", ShimAddress(&std::malloc)},
+        {"_calloc", ShimAddress(&std::calloc)},
+        {"_realloc", ShimAddress(&std::realloc)},
+        {"_free", ShimAddress(&std::free)},
+        {"_abort", ShimAddress(&std::abort)},
+        {"_memchr", ShimAddress(static_cast<const void* (*)(const void*, int, size_t)>(&std::memchr))},
+        {"_memcmp", ShimAddress(&std::memcmp)},
+        {"_memcpy", ShimAddress(&std::memcpy)},
+        {"_memmove", ShimAddress(&std::memmove)},
+        {"_memset", ShimAddress(&std::memset)},
+        {"_strlen", ShimAddress(&std::strlen)},
+        {"_strcmp", ShimAddress(&std::strcmp)},
+        {"_strncmp", ShimAddress(&std::strncmp)},
+        {"_strchr", ShimAddress(static_cast<const char* (*)(const char*, int)>(&std::strchr))},
+        {"_strrchr", ShimAddress(static_cast<const char* (*)(const char*, int)>(&std::strrchr))},
+        {"_fwrite", ShimAddress(&std::fwrite)},
+        {"_fputc", ShimAddress(&std::fputc)},
+        {"_fputs", ShimAddress(&std::fputs)},
+        {"_fflush", ShimAddress(&std::fflush)},
     };
 }
 
@@ -132,10 +127,10 @@ std::vector<ShimEntry> FormattedOutputShims() {
     using VfprintfFn = int(FILE*, const char*, va_list);
     using VsnprintfFn = int(char*, size_t, const char*, va_list);
     return {
-        {"_snprintf", Address(&std::snprintf)},
-        {"_vsnprintf", Address(static_cast<VsnprintfFn*>(&std::vsnprintf))},
-        {"_fprintf", Address(&std::fprintf)},
-        {"_vfprintf", Address(static_cast<VfprintfFn*>(&std::vfprintf))},
+        {"_snprintf", ShimAddress(&std::snprintf)},
+        {"_vsnprintf", ShimAddress(static_cast<VsnprintfFn*>(&std::vsnprintf))},
+        {"_fprintf", ShimAddress(&std::fprintf)},
+        {"_vfprintf", ShimAddress(static_cast<VfprintfFn*>(&std::vfprintf))},
     };
 }
 #endif
@@ -148,9 +143,9 @@ std::vector<ShimEntry> BuildTable() {
         table.insert(table.end(), group.begin(), group.end());
     table.push_back({"___stderrp", &g_stderrp});
     table.push_back({"___stdoutp", &g_stdoutp});
-    table.push_back({"___bzero", Address(Bzero)});
-    table.push_back({"___cxa_atexit", Address(CxaAtexit)});
-    table.push_back({"dyld_stub_binder", Address(StubBinderReached)});
+    table.push_back({"___bzero", ShimAddress(Bzero)});
+    table.push_back({"___cxa_atexit", ShimAddress(CxaAtexit)});
+    table.push_back({"dyld_stub_binder", ShimAddress(StubBinderReached)});
     AddUnwinderEntries(table, std::make_index_sequence<kUnwinderEntryCount>());
     std::sort(table.begin(), table.end(), [](const ShimEntry& a, const ShimEntry& b) { return std::strcmp(a.name, b.name) < 0; });
     return table;

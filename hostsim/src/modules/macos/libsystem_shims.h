@@ -36,6 +36,11 @@ struct ShimEntry {
     const char* name;
     void* address;
 };
+// A function's address as a table entry.
+template <typename Fn>
+void* ShimAddress(Fn* fn) {
+    return reinterpret_cast<void*>(fn);
+}
 std::vector<ShimEntry> PthreadShims();
 // snprintf, fprintf, vsnprintf, vfprintf: glibc's own on x86-64; on arm64 shims that read Apple's
 // variadic argument layout (formatted_output_arm64.cpp).

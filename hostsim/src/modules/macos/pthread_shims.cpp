@@ -325,11 +325,6 @@ int SetSpecific(MacKey key, const void* value) {
     return pthread_setspecific(static_cast<pthread_key_t>(key), value) == 0 ? 0 : kMacEINVAL;
 }
 
-template <typename Fn>
-void* Address(Fn* fn) {
-    return reinterpret_cast<void*>(fn);
-}
-
 } // namespace
 
 void DeleteKeysOf(const void* begin, size_t size) {
@@ -351,25 +346,25 @@ void DeleteKeysOf(const void* begin, size_t size) {
 
 std::vector<ShimEntry> PthreadShims() {
     return {
-        {"_pthread_mutexattr_init", Address(MutexAttrInit)},
-        {"_pthread_mutexattr_destroy", Address(MutexAttrDestroy)},
-        {"_pthread_mutexattr_settype", Address(MutexAttrSetType)},
-        {"_pthread_mutex_init", Address(MutexInit)},
-        {"_pthread_mutex_destroy", Address(MutexDestroy)},
-        {"_pthread_mutex_lock", Address(MutexLock)},
-        {"_pthread_mutex_trylock", Address(MutexTryLock)},
-        {"_pthread_mutex_unlock", Address(MutexUnlock)},
-        {"_pthread_cond_init", Address(CondInit)},
-        {"_pthread_cond_destroy", Address(CondDestroy)},
-        {"_pthread_cond_wait", Address(CondWaitForever)},
-        {"_pthread_cond_timedwait", Address(CondTimedWait)},
-        {"_pthread_cond_signal", Address(CondSignal)},
-        {"_pthread_cond_broadcast", Address(CondBroadcast)},
-        {"_pthread_once", Address(Once)},
-        {"_pthread_key_create", Address(KeyCreate)},
-        {"_pthread_key_delete", Address(KeyDelete)},
-        {"_pthread_getspecific", Address(GetSpecific)},
-        {"_pthread_setspecific", Address(SetSpecific)},
+        {"_pthread_mutexattr_init", ShimAddress(MutexAttrInit)},
+        {"_pthread_mutexattr_destroy", ShimAddress(MutexAttrDestroy)},
+        {"_pthread_mutexattr_settype", ShimAddress(MutexAttrSetType)},
+        {"_pthread_mutex_init", ShimAddress(MutexInit)},
+        {"_pthread_mutex_destroy", ShimAddress(MutexDestroy)},
+        {"_pthread_mutex_lock", ShimAddress(MutexLock)},
+        {"_pthread_mutex_trylock", ShimAddress(MutexTryLock)},
+        {"_pthread_mutex_unlock", ShimAddress(MutexUnlock)},
+        {"_pthread_cond_init", ShimAddress(CondInit)},
+        {"_pthread_cond_destroy", ShimAddress(CondDestroy)},
+        {"_pthread_cond_wait", ShimAddress(CondWaitForever)},
+        {"_pthread_cond_timedwait", ShimAddress(CondTimedWait)},
+        {"_pthread_cond_signal", ShimAddress(CondSignal)},
+        {"_pthread_cond_broadcast", ShimAddress(CondBroadcast)},
+        {"_pthread_once", ShimAddress(Once)},
+        {"_pthread_key_create", ShimAddress(KeyCreate)},
+        {"_pthread_key_delete", ShimAddress(KeyDelete)},
+        {"_pthread_getspecific", ShimAddress(GetSpecific)},
+        {"_pthread_setspecific", ShimAddress(SetSpecific)},
     };
 }
 
