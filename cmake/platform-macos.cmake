@@ -2,9 +2,10 @@
 # dylib for macOS 11.0 and later, each built from the same sources with the same flags.
 #
 # zig compiles (toolchain-zig-macos.cmake); Debian's ld64.lld links, because only it honours an
-# export list: each slice exports exactly the three host-facing symbols, carries libc++ statically,
-# links only libSystem and is ad-hoc signed. lld 14 cannot drop local symbols while linking (-x is
-# not implemented), so llvm-strip removes them afterwards; it re-signs what it changes ad hoc, and
+# export list: each slice exports exactly the three host-facing symbols, links only libSystem (the
+# one C++ runtime function it refers to is in cmake/macos_runtime.cpp) and is ad-hoc signed. lld 14
+# cannot drop local symbols while linking (-x is not implemented), so llvm-strip removes them
+# afterwards; it re-signs what it changes ad hoc, and
 # the MacModule tests check that every page hash of each slice's signature matches the shipped file.
 # llvm-lipo joins the slices; it copies them unchanged, so their signatures stay valid.
 #
@@ -15,50 +16,6 @@ set_target_properties(${CORVEL_MODULE_TARGET} PROPERTIES SUFFIX ".xlib")
 
 find_program(CORVEL_LD64_LLD NAMES ld64.lld-14 ld64.lld REQUIRED)
 find_program(CORVEL_LLVM_STRIP NAMES llvm-strip-14 llvm-strip REQUIRED)
-
-# zig's C++ runtime archives (compiler-rt, libc++abi, libc++) live in its cache under hashed names.
-# Link a probe dylib once with zig's verbose link output and read the archive paths from it; the
-# first run builds libc++ for the target (about a minute), later runs reuse the cache.
-function(corvel_find_zig_runtime out_var arch target)
-  set(_cache CORVEL_ZIG_RUNTIME_${arch})
-  if(DEFINED CACHE{${_cache}})
-    set(_all_present TRUE)
-    foreach(_lib IN LISTS ${_cache})
-      if(NOT EXISTS "${_lib}")
-        set(_all_present FALSE)
-      endif()
-    endforeach()
-    if(_all_present AND ${_cache})
-      set(${out_var} "${${_cache}}" PARENT_SCOPE)
-      return()
-    endif()
-  endif()
-  set(_dir "${CMAKE_BINARY_DIR}/zig-runtime-probe/${arch}")
-  file(MAKE_DIRECTORY "${_dir}")
-  file(WRITE "${_dir}/probe.cpp"
-    "#include <string>\nint corvel_probe(int n) { return static_cast<int>(std::to_string(n).size()); }\n")
-  message(STATUS "Locating zig's libc++ for macOS ${arch} (the first build takes about a minute)")
-  execute_process(
-    COMMAND ${CMAKE_COMMAND} -E env ZIG_VERBOSE_LINK=1
-            ${CMAKE_CXX_COMPILER} --target=${target} -shared probe.cpp -o probe.dylib
-    WORKING_DIRECTORY "${_dir}"
-    RESULT_VARIABLE _rc OUTPUT_VARIABLE _out ERROR_VARIABLE _err)
-  if(NOT _rc EQUAL 0)
-    message(FATAL_ERROR "zig could not link the runtime probe:\n${_out}${_err}")
-  endif()
-  set(_libs "")
-  foreach(_name libcompiler_rt.a libc++abi.a libc++.a)
-    string(REPLACE "+" "\\+" _pattern "${_name}")
-    string(REGEX MATCH "[^ \n]*/${_pattern}( |\n|$)" _path "${_err}")
-    string(STRIP "${_path}" _path)
-    if(NOT _path OR NOT EXISTS "${_path}")
-      message(FATAL_ERROR "zig's link line names no ${_name}:\n${_err}")
-    endif()
-    list(APPEND _libs "${_path}")
-  endforeach()
-  set(${_cache} "${_libs}" CACHE INTERNAL "zig's compiler-rt, libc++abi and libc++ archives for ${arch}")
-  set(${out_var} "${_libs}" PARENT_SCOPE)
-endfunction()
 
 # libSystem's text stub for macOS 11 from zig's bundled libc.
 set(_corvel_zig "$ENV{CORVEL_ZIG}")
@@ -77,13 +34,14 @@ find_program(CORVEL_LLVM_LIPO NAMES llvm-lipo-14 llvm-lipo REQUIRED)
 
 # The module link: a dylib (not a bundle: the host loads it as a library) with an rpath install
 # name, dead code removed, only the listed exports, an ad-hoc code signature, local symbols
-# stripped. The architecture and zig's runtime archives for it come with each slice's target.
+# stripped. The architecture comes with each slice's target.
 set(CMAKE_CXX_CREATE_SHARED_MODULE
   "${CORVEL_LD64_LLD} <LINK_FLAGS> -platform_version macos 11.0 11.0 -dylib -install_name @rpath/corvel.xlib -dead_strip -S -adhoc_codesign -exported_symbols_list ${CORVEL_MACOS_EXPORTS} <OBJECTS> -o <TARGET> <LINK_LIBRARIES> ${CORVEL_MACOS_LIBSYSTEM} && ${CORVEL_LLVM_STRIP} -x <TARGET>")
 
 # Stop the build if the compiler does not target macOS 11 on the slice's processor (see
-# platform_check.cpp).
-target_sources(${CORVEL_MODULE_TARGET} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/cmake/platform_check.cpp)
+# platform_check.cpp); the module's one C++ runtime function (macos_runtime.cpp).
+target_sources(${CORVEL_MODULE_TARGET} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/cmake/platform_check.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/cmake/macos_runtime.cpp)
 set_property(SOURCE ${CMAKE_CURRENT_SOURCE_DIR}/cmake/platform_check.cpp APPEND PROPERTY COMPILE_DEFINITIONS CORVEL_EXPECT_MACOS)
 
 # The arm64 slice: a second target with everything the x86-64 one was given (sources, include
@@ -98,18 +56,16 @@ foreach(_property SOURCES INCLUDE_DIRECTORIES COMPILE_OPTIONS COMPILE_DEFINITION
   endif()
 endforeach()
 
-# Each slice: the compiler's target, the linker's architecture, zig's runtime for it, and a folder
-# of its own (both files are named corvel.xlib).
+# Each slice: the compiler's target, the linker's architecture and a folder of its own (both files
+# are named corvel.xlib).
 foreach(_slice "corvel;x86_64;x86_64-macos.11.0;x86_64" "corvel_arm64;arm64;aarch64-macos.11.0;arm64")
   list(GET _slice 0 _target)
   list(GET _slice 1 _arch)
   list(GET _slice 2 _triple)
   list(GET _slice 3 _define)
-  corvel_find_zig_runtime(_runtime ${_arch} ${_triple})
   target_compile_options(${_target} PRIVATE --target=${_triple})
   target_compile_definitions(${_target} PRIVATE CORVEL_EXPECT_MACOS_ARCH_${_define})
   target_link_options(${_target} PRIVATE "SHELL:-arch ${_arch}")
-  target_link_libraries(${_target} PRIVATE ${_runtime})
   set_property(TARGET ${_target} APPEND PROPERTY LINK_DEPENDS "${CORVEL_MACOS_EXPORTS}")
   set_target_properties(${_target} PROPERTIES LIBRARY_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/slices/${_arch}")
 endforeach()

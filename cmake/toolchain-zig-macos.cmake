@@ -18,6 +18,20 @@ set(CMAKE_OSX_SYSROOT "" CACHE STRING "" FORCE)
 set(CMAKE_OSX_DEPLOYMENT_TARGET "" CACHE STRING "" FORCE)
 set(CMAKE_OSX_ARCHITECTURES "" CACHE STRING "" FORCE)
 
+# The compilers are named, not probed. CMake's identification links a test program, and a link
+# through zig first builds zig's libc++, libc++abi and compiler-rt for the target (half a minute
+# on two cores), none of which the module uses (see cmake/macos_runtime.cpp). zig 0.11 is clang
+# 16.0.6; its checks compile without linking.
+foreach(_lang C CXX)
+  set(CMAKE_${_lang}_COMPILER_ID Clang)
+  set(CMAKE_${_lang}_COMPILER_VERSION 16.0.6)
+  set(CMAKE_${_lang}_COMPILER_ID_RUN TRUE)
+  set(CMAKE_${_lang}_COMPILER_FORCED TRUE)
+  set(CMAKE_${_lang}_COMPILER_WORKS TRUE)
+endforeach()
+set(CMAKE_SIZEOF_VOID_P 8)
+set(CMAKE_TRY_COMPILE_TARGET_TYPE STATIC_LIBRARY)
+
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

@@ -29,8 +29,8 @@
 #                  contents list, the dialog's picture
 #
 # On a fresh Debian 12 machine it first installs what is missing (apt-get; zig from the npm
-# registry into build/toolchains). Slow things stay in build/: zig's libc++ build
-# (build/toolchains/zig-cache) and the Wine prefix (build/wineprefix), so a second run is fast.
+# registry into build/toolchains). Slow things stay in build/: zig itself and its compile cache
+# (build/toolchains), and the Wine prefix (build/wineprefix), so a second run is fast.
 # CORVEL_JOBS sets the build parallelism (default 2). Steps can be chosen: test.sh native windows.
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
