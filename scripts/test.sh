@@ -17,8 +17,8 @@
 #                  `corvel-host res check res --strict` on the shipped resource folder, and
 #                  `corvel-host validate` on the Linux module with a time budget
 #                  (CORVEL_VALIDATE_BUDGET seconds, default 60; reports in build/validate/)
-#   3. sanitizers  the same suite built with AddressSanitizer and UBSan (preset asan); only what the
-#                  suite runs is built (target corvel_suite)
+#   3. sanitizers  the same suite built by clang with AddressSanitizer and UBSan (preset asan); only
+#                  what the suite runs is built (target corvel_suite)
 #   4. windows     corvel.xdl64, corvel-host.exe and the suite cross-built with mingw-w64 (preset
 #                  windows); the suite runs under Wine against the Windows module, then
 #                  `corvel-host.exe validate` on it under Wine with the same time budget
@@ -55,6 +55,29 @@ trap stop_wineserver EXIT
 results=()
 failures=0
 started_all=$SECONDS
+
+# Set-up that waits on the network or on Wine rather than on the processor (zig's download, the Wine
+# prefix's first boot) runs in the background while the first trees compile; a step that needs it
+# waits for it then. Its output goes to build/setup-NAME.log, shown if it fails.
+declare -A background_pids=()
+in_background() { # NAME COMMAND...
+  local name="$1"
+  shift
+  mkdir -p build
+  ( "$@" ) >"build/setup-$name.log" 2>&1 </dev/null &
+  background_pids[$name]=$!
+}
+wait_for_background() { # NAME
+  local pid="${background_pids[$1]:-}"
+  [ -n "$pid" ] || return 0
+  unset "background_pids[$1]"
+  if ! wait "$pid"; then
+    cat "build/setup-$1.log"
+    echo "setting up $1 failed (log: build/setup-$1.log)"
+    return 1
+  fi
+  cat "build/setup-$1.log"
+}
 
 # run_step NAME FUNCTION: runs the step, records pass/fail and its wall time.
 run_step() {
@@ -122,15 +145,20 @@ step_sanitizers() {
   build_preset asan corvel_suite && run_ctest asan
 }
 
+create_wine_prefix() {
+  corvel_log "Creating the Wine prefix build/wineprefix (once)"
+  mkdir -p "$WINEPREFIX"
+  wine wineboot -i </dev/null >/dev/null 2>&1
+  wineserver -w </dev/null >/dev/null 2>&1
+  [ -f "$WINEPREFIX/system.reg" ] || { echo "wineboot made no prefix at $WINEPREFIX"; return 1; }
+}
+
 # Wine's background processes would hold ctest's output pipe open and make every test wait; a
 # persistent wineserver started up front, detached from the pipes, avoids that.
 start_wineserver() {
   [ -n "$wineserver_started" ] && return 0
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    corvel_log "Creating the Wine prefix build/wineprefix (once)"
-    mkdir -p "$WINEPREFIX"
-    wine wineboot -i </dev/null >/dev/null 2>&1
-  fi
+  wait_for_background wineprefix || return 1
+  [ -f "$WINEPREFIX/system.reg" ] || create_wine_prefix || return 1
   # A server that is still running (from wineboot or an earlier run) is not persistent: it would
   # quit a few seconds after its last client, in the middle of the tests. Replace it.
   wineserver -k </dev/null >/dev/null 2>&1
@@ -141,7 +169,7 @@ start_wineserver() {
 }
 
 step_windows() {
-  start_wineserver
+  start_wineserver || return 1
   build_preset windows corvel_suite && run_ctest windows || return 1
   # Every case runs in a Windows child process of the validator, all inside one Wine session.
   # Starting a process under Wine costs about a third of a second, so a lower strictness fits
@@ -154,10 +182,11 @@ step_windows() {
 # suite as the native step then runs against it, format-specific file checks aside.
 step_macos() {
   unset CORVEL_MACOS_MODULE
+  build_preset default || return 1
+  wait_for_background zig || return 1
   build_preset macos || return 1
   export CORVEL_MACOS_MODULE="$corvel_root/build/macos/corvel.xlib"
   echo "build/macos/corvel.xlib built; the suites below inspect and load it"
-  build_preset default || return 1
   local status
   export CORVEL_TEST_MODULE="$CORVEL_MACOS_MODULE"
   run_ctest default
@@ -173,31 +202,39 @@ step_macos() {
 # against the Linux module built for arm64: the module's code on a second processor under Linux's
 # own calling convention.
 step_arm64() {
+  wait_for_background zig || return 1
   build_preset macos || return 1
   export CORVEL_MACOS_MODULE="$corvel_root/build/macos/corvel.xlib"
   build_preset aarch64 || return 1
-  local status native_log native_pid native_count
+  local status shard native_logs=() native_pids=() native_count=0 count
   export CORVEL_TEST_MODULE="$CORVEL_MACOS_MODULE"
   run_ctest aarch64
   status=$?
   unset CORVEL_TEST_MODULE
   export CORVEL_EMULATOR=/usr/bin/qemu-aarch64-static QEMU_LD_PREFIX=/usr/aarch64-linux-gnu
-  native_log="$(mktemp)"
-  "$CORVEL_EMULATOR" build/aarch64/tests/corvel_tests >"$native_log" 2>&1 &
-  native_pid=$!
+  # The one-process suite in two halves (GoogleTest's shards), so both processors have work.
+  for shard in 0 1; do
+    native_logs[$shard]="$(mktemp)"
+    GTEST_TOTAL_SHARDS=2 GTEST_SHARD_INDEX=$shard \
+      "$CORVEL_EMULATOR" build/aarch64/tests/corvel_tests >"${native_logs[$shard]}" 2>&1 &
+    native_pids[$shard]=$!
+  done
   run_validate arm64 "$CORVEL_EMULATOR" build/aarch64/hostsim/corvel-host validate "$CORVEL_MACOS_MODULE" \
     --strictness 3 || status=1
-  if wait "$native_pid"; then
-    native_count="$(sed -n 's/^\[==========\] \([0-9]*\) tests from .* ran.*/\1/p' "$native_log")"
-    echo "the suite in one process against build/aarch64/corvel.xso64: ${native_count:-?} tests passed"
-    tests_passed=$((tests_passed + ${native_count:-0}))
-  else
-    cat "$native_log"
-    echo "the suite in one process against build/aarch64/corvel.xso64 FAILED"
-    tests_failed=$((tests_failed + 1))
-    status=1
-  fi
-  rm -f "$native_log"
+  for shard in 0 1; do
+    if wait "${native_pids[$shard]}"; then
+      count="$(sed -n 's/^\[==========\] \([0-9]*\) tests from .* ran.*/\1/p' "${native_logs[$shard]}")"
+      native_count=$((native_count + ${count:-0}))
+    else
+      cat "${native_logs[$shard]}"
+      echo "the suite in one process against build/aarch64/corvel.xso64 (half $((shard + 1)) of 2) FAILED"
+      tests_failed=$((tests_failed + 1))
+      status=1
+    fi
+    rm -f "${native_logs[$shard]}"
+  done
+  echo "the suite in one process (two halves) against build/aarch64/corvel.xso64: $native_count tests passed"
+  tests_passed=$((tests_passed + native_count))
   unset CORVEL_EMULATOR QEMU_LD_PREFIX
   return "$status"
 }
@@ -254,6 +291,7 @@ step_packages() {
   local preset ok=0 sum
   # The native build typesets the help file that every package carries.
   build_preset default corvel_manual || return 1
+  wait_for_background zig || return 1
   for preset in windows macos default; do
     build_preset "$preset" package || ok=1
   done
@@ -275,8 +313,13 @@ step_packages() {
 
 corvel_log "Checking tools"
 corvel_need_native_tools
-if wants windows || wants macos || wants arm64 || wants packages; then corvel_need_cross_tools; fi
+if wants windows || wants macos || wants arm64 || wants packages; then
+  corvel_need_cross_packages
+  corvel_zig_missing && in_background zig corvel_need_zig
+fi
 if wants arm64; then corvel_need_arm64_tools; fi
+if wants sanitizers; then corvel_need_sanitizer_tools; fi
+if wants windows && [ ! -f "$WINEPREFIX/system.reg" ]; then in_background wineprefix create_wine_prefix; fi
 
 unset CORVEL_MACOS_MODULE CORVEL_TEST_MODULE
 wants macos && run_step macos step_macos

@@ -18,6 +18,7 @@
 #include "hostsim/binary_inspect.h"
 #include "plugin_folder.h"
 #include "corvel_facts.h"
+#include "sanitizers.h"
 
 namespace {
 
@@ -109,7 +110,7 @@ TEST(ModuleFile, NeedsOnlyThePlatformRuntime) {
     // libstdc++, libgcc and winpthread are linked in statically; a DLL of theirs here would have
     // to be shipped beside the module.
     EXPECT_EQ(imports, (std::set<std::string>{"kernel32.dll", "msvcrt.dll"}));
-#elif defined(__SANITIZE_ADDRESS__)
+#elif defined(CORVEL_TEST_UNDER_ASAN)
     // The sanitizer build takes the C++ runtime from the process (with the sanitizers' own
     // runtimes), so only the static-runtime rule is relaxed here: nothing outside those.
     const std::set<std::string> allowed = {"libc.so.6", "ld-linux-x86-64.so.2", "libm.so.6", "libstdc++.so.6",
@@ -142,7 +143,7 @@ TEST(ModuleFile, ImportsOnlyTheseRuntimeFunctions) {
         "msvcrt.dll: _unlock", "msvcrt.dll: abort", "msvcrt.dll: calloc", "msvcrt.dll: free", "msvcrt.dll: fwrite",
         "msvcrt.dll: realloc", "msvcrt.dll: strlen", "msvcrt.dll: strncmp", "msvcrt.dll: vfprintf"};
     EXPECT_EQ(names, expected);
-#elif defined(__SANITIZE_ADDRESS__)
+#elif defined(CORVEL_TEST_UNDER_ASAN)
     GTEST_SKIP() << "the sanitizer build takes its runtime from the process";
 #else
     // Static destructors (__cxa_atexit, __cxa_finalize), operator delete (free), strlen, and the
@@ -165,7 +166,7 @@ std::string ShippedModule() {
 // format, exports and imports.
 TEST(ModuleFile, ShipsInAtMost64KiB) {
     SKIP_FOR_THE_MACOS_MODULE();
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(CORVEL_TEST_UNDER_ASAN)
     GTEST_SKIP() << "the sanitizer build carries the sanitizers' instrumentation";
 #endif
 #if defined(__aarch64__)

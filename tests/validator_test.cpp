@@ -18,6 +18,7 @@
 #include "hostsim/lifecycle_model.h"
 #include "hostsim/validator.h"
 #include "plugin_folder.h"
+#include "sanitizers.h"
 
 namespace {
 
@@ -318,7 +319,7 @@ TEST_F(ValidateCliTest, TheModulePassesAndTheReportsGiveTheFigures) {
 }
 
 TEST_F(ValidateCliTest, ACrashIsAFailedCaseThatNamesTheSignalAndTheOrder) {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(CORVEL_TEST_UNDER_ASAN)
     // In a sanitizer build the sanitizer's own handler would turn the crash into an ordinary exit;
     // the children let the signal through, as a host without sanitizers sees it.
     const char* options = std::getenv("ASAN_OPTIONS");

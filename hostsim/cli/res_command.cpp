@@ -72,7 +72,7 @@ bool DialogIdOf(const hostsim::Resource& res, const std::string& dialog, int32_t
     return hostsim::ParseInt32(dialog, id);
 }
 
-int Draw(const std::string& folder, const std::string& dialog, const std::string& file, double scale) {
+int DrawDialog(const std::string& folder, const std::string& dialog, const std::string& file, double scale) {
     if (!hostsim::DrawingAvailable()) {
         std::cerr << "corvel-host res draw: " << hostsim::DrawingUnavailableReason() << "\n";
         return kExitUsage;
@@ -141,7 +141,7 @@ int ResCommandMain(int argc, char** argv) {
     if (parsed >= 0)
         return parsed;
     if (draw->parsed())
-        return Draw(folder, dialog, out, scale);
+        return DrawDialog(folder, dialog, out, scale);
 
     std::error_code ec;
     const auto status = std::filesystem::status(std::filesystem::u8path(folder), ec);
