@@ -206,34 +206,43 @@ step_arm64() {
   build_preset macos || return 1
   export CORVEL_MACOS_MODULE="$corvel_root/build/macos/corvel.xlib"
   build_preset aarch64 || return 1
-  local status shard native_logs=() native_pids=() native_count=0 count
+  local status shard native_log_dir native_count=0 count
   export CORVEL_TEST_MODULE="$CORVEL_MACOS_MODULE"
   run_ctest aarch64
   status=$?
   unset CORVEL_TEST_MODULE
   export CORVEL_EMULATOR=/usr/bin/qemu-aarch64-static QEMU_LD_PREFIX=/usr/aarch64-linux-gnu
-  # The one-process suite in two halves (GoogleTest's shards), so both processors have work.
-  for shard in 0 1; do
-    native_logs[$shard]="$(mktemp)"
-    GTEST_TOTAL_SHARDS=2 GTEST_SHARD_INDEX=$shard \
-      "$CORVEL_EMULATOR" build/aarch64/tests/corvel_tests >"${native_logs[$shard]}" 2>&1 &
-    native_pids[$shard]=$!
+  # The one-process suite in four parts (GoogleTest's shards), run in two lanes beside the
+  # validator, so both processors have work until the end.
+  local shards=4 lane lane_pids=()
+  native_log_dir="$(mktemp -d)"
+  for lane in 0 1; do
+    (
+      for ((shard = lane; shard < shards; shard += 2)); do
+        GTEST_TOTAL_SHARDS=$shards GTEST_SHARD_INDEX=$shard \
+          "$CORVEL_EMULATOR" build/aarch64/tests/corvel_tests >"$native_log_dir/$shard.log" 2>&1
+        echo $? >"$native_log_dir/$shard.rc"
+      done
+    ) &
+    lane_pids[$lane]=$!
   done
   run_validate arm64 "$CORVEL_EMULATOR" build/aarch64/hostsim/corvel-host validate "$CORVEL_MACOS_MODULE" \
     --strictness 3 || status=1
-  for shard in 0 1; do
-    if wait "${native_pids[$shard]}"; then
-      count="$(sed -n 's/^\[==========\] \([0-9]*\) tests from .* ran.*/\1/p' "${native_logs[$shard]}")"
+  wait "${lane_pids[0]}"
+  wait "${lane_pids[1]}"
+  for ((shard = 0; shard < shards; shard++)); do
+    count="$(sed -n 's/^\[  PASSED  \] \([0-9]*\) test.*/\1/p' "$native_log_dir/$shard.log")"
+    if [ "$(cat "$native_log_dir/$shard.rc" 2>/dev/null)" = 0 ] && [ -n "$count" ]; then
       native_count=$((native_count + ${count:-0}))
     else
-      cat "${native_logs[$shard]}"
-      echo "the suite in one process against build/aarch64/corvel.xso64 (half $((shard + 1)) of 2) FAILED"
+      cat "$native_log_dir/$shard.log"
+      echo "the suite in one process against build/aarch64/corvel.xso64 (part $((shard + 1)) of $shards) FAILED"
       tests_failed=$((tests_failed + 1))
       status=1
     fi
-    rm -f "${native_logs[$shard]}"
   done
-  echo "the suite in one process (two halves) against build/aarch64/corvel.xso64: $native_count tests passed"
+  rm -rf "$native_log_dir"
+  echo "the suite in one process (four parts) against build/aarch64/corvel.xso64: $native_count tests passed"
   tests_passed=$((tests_passed + native_count))
   unset CORVEL_EMULATOR QEMU_LD_PREFIX
   return "$status"
