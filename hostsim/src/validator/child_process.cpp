@@ -1,18 +1,20 @@
 #include "hostsim/child_process.h"
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #ifdef _WIN32
 #include <windows.h>
 #else
 #include <csignal>
-#include <cstring>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -42,6 +44,8 @@ std::pair<fs::path, fs::path> CaptureFiles() {
 }
 
 #ifdef _WIN32
+constexpr int kStartAttempts = 3;
+
 std::string Quote(const std::string& arg) { return "\"" + arg + "\""; }
 
 // Windows reports an unhandled exception as the process's exit code: an NTSTATUS of severity
@@ -107,10 +111,22 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
         command += " " + Quote(a);
     command += " >" + Quote(files.first.u8string()) + " 2>" + Quote(files.second.u8string());
     command = "\"" + command + "\"";
-    std::fflush(nullptr);
-    const int status = std::system(command.c_str());
-    result.started = status != -1;
-    Describe(status, &result);
+    // system() answers -1 when the command processor itself could not be started (seen under Wine
+    // on a loaded machine). That is no verdict on the module: try again after a pause, and if it
+    // still fails, say the process could not be started; never report it as a crash.
+    int status = -1;
+    for (int attempt = 0; attempt < kStartAttempts && status == -1; ++attempt) {
+        if (attempt > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        std::fflush(nullptr);
+        status = std::system(command.c_str());
+    }
+    if (status == -1) {
+        result.how = "cannot start the command processor for " + program + ": " + std::strerror(errno);
+    } else {
+        result.started = true;
+        Describe(status, &result);
+    }
 #else
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
