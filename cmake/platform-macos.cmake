@@ -5,9 +5,9 @@
 # export list: each slice exports exactly the three host-facing symbols, links only libSystem (the
 # one C++ runtime function it refers to is in cmake/macos_runtime.cpp) and is ad-hoc signed. lld 14
 # cannot drop local symbols while linking (-x is not implemented), so llvm-strip removes them
-# afterwards; it re-signs what it changes ad hoc, and
-# the MacModule tests check that every page hash of each slice's signature matches the shipped file.
-# llvm-lipo joins the slices; it copies them unchanged, so their signatures stay valid.
+# afterwards; it re-signs what it changes ad hoc, and the MacModule tests check that every page
+# hash of each slice's signature matches the shipped file. llvm-lipo joins the slices; it copies
+# them unchanged, so their signatures stay valid.
 #
 #   slices/x86_64/corvel.xlib   target corvel        (the slice is linked under the shipped name:
 #   slices/arm64/corvel.xlib    target corvel_arm64   the signature's identifier is the file name)

@@ -324,7 +324,9 @@ corvel_log "Checking tools"
 corvel_need_native_tools
 if wants windows || wants macos || wants arm64 || wants packages; then
   corvel_need_cross_packages
-  corvel_zig_missing && in_background zig corvel_need_zig
+  if wants macos || wants arm64 || wants packages; then
+    corvel_zig_missing && in_background zig corvel_need_zig
+  fi
 fi
 if wants arm64; then corvel_need_arm64_tools; fi
 if wants sanitizers; then corvel_need_sanitizer_tools; fi
