@@ -392,6 +392,26 @@ TEST_F(ValidateCliTest, ARefusedModuleAndABadCommandLineHaveTheirExitCodes) {
     EXPECT_EQ(hostsim::RunProcess(corvel_test::HostCli(), {"validate"}).exitCode, validate::kExitUsage);
 }
 
+// A child that cannot be started at all is reported as not started: never as a crash, which the
+// validator would blame on the module. On Windows the command processor that runs the child is the
+// one named by COMSPEC; under Wine a loaded machine has been seen failing to start it.
+TEST(ChildProcess, AProgramThatCannotStartIsReportedAsNotStartedNotAsACrash) {
+#ifdef _WIN32
+    const char* comspec = std::getenv("COMSPEC");
+    const std::string saved = comspec ? comspec : "";
+    _putenv_s("COMSPEC", "C:\\nowhere\\no-command-processor.exe");
+    const hostsim::ProcessResult r = hostsim::RunProcess(corvel_test::HostCli(), {"--version"});
+    _putenv_s("COMSPEC", saved.c_str());
+#else
+    if (std::getenv("CORVEL_EMULATOR"))
+        GTEST_SKIP() << "children start through the emulator, which exists";
+    const hostsim::ProcessResult r = hostsim::RunProcess("/nonexistent/corvel-host", {"--version"});
+#endif
+    EXPECT_FALSE(r.started) << r.how;
+    EXPECT_FALSE(r.crashed) << r.how;
+    EXPECT_NE(r.how.find("cannot start"), std::string::npos) << r.how;
+}
+
 // A run that skipped cases is not a pass unless asked for, and says so everywhere it reports.
 TEST_F(ValidateCliTest, ATimeBudgetThatSkipsCasesIsIncompleteUnlessSkipsAreAllowed) {
     const auto r = Validate(folder_->Module(), {"--strictness", "3", "--budget", "0.001", "--seed", "9"});
