@@ -13,10 +13,6 @@
 
 namespace corvel_test {
 
-constexpr int32_t kRenderButton = 10032;
-constexpr int32_t kRenderEditor = 12163;
-constexpr int32_t kRenderPictureViewer = 12099;
-
 // The same value and type, floats compared by their bits.
 inline bool SameBits(const hostsim::Container::Value& a, const hostsim::Container::Value& b) {
     if (a.type != b.type)
