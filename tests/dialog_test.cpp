@@ -26,6 +26,7 @@ namespace {
 
 using corvel_test::kCorvelId;
 using corvel_test::kNoSettingsLine;
+using corvel_test::kRenderButton;
 using corvel_test::kResetSettings;
 using corvel_test::kSaveSettings;
 
@@ -34,7 +35,6 @@ using hostsim::MenuItem;
 
 constexpr int32_t kAbout = 5100;
 constexpr int32_t kHelpFile = 5110;
-constexpr int32_t kRenderButton = 10032;
 constexpr int32_t kCloseButton = 10033;
 constexpr int32_t kQualityBox = 10010;
 
